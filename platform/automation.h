@@ -1,0 +1,95 @@
+// Late-bound automation objects: a handle that holds one reference to an object of the
+// page (a document, an element, a collection) or is empty, and that reads, writes and calls
+// by name. A backend (the fake DOM of the tests, the page bridge over the browser engine)
+// implements Dispatch; the handle does the reference counting and the quiet failures.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string_view>
+#include <variant>
+
+#include "text.h"
+
+namespace quillo {
+
+class Dispatch;
+
+// Holds one reference to a Dispatch, or none. Copying takes a new reference, destruction
+// and Release() give it back. Every by-name call on an empty handle, or one the backend
+// rejects, fails quietly: reads give an empty handle, 0 or the empty text, writes return
+// false, calls do nothing.
+class AutomationObject {
+ public:
+  AutomationObject() = default;
+  // Takes over a reference the caller already holds (no AddRef).
+  static AutomationObject Adopt(Dispatch* object) noexcept;
+  // Takes a new reference of its own (AddRef).
+  static AutomationObject Share(Dispatch* object) noexcept;
+
+  AutomationObject(const AutomationObject& other) noexcept;
+  AutomationObject(AutomationObject&& other) noexcept;
+  AutomationObject& operator=(const AutomationObject& other) noexcept;
+  AutomationObject& operator=(AutomationObject&& other) noexcept;
+  ~AutomationObject();
+
+  void Release() noexcept;
+  bool IsEmpty() const noexcept { return object_ == nullptr; }
+  Dispatch* get() const noexcept { return object_; }
+
+  // The out-parameter of an interface-returning call: converts to void** for the call and,
+  // at the end of the full expression, stores what the call delivered. The reference held
+  // so far is released first, so whatever the call delivers (a reference or nothing) is all
+  // the handle holds afterwards.
+  class OutSlot {
+   public:
+    explicit OutSlot(AutomationObject& target) noexcept : target_(target) { target_.Release(); }
+    ~OutSlot() { target_.object_ = static_cast<Dispatch*>(raw_); }
+    OutSlot(const OutSlot&) = delete;
+    OutSlot& operator=(const OutSlot&) = delete;
+    operator void**() noexcept { return &raw_; }
+
+   private:
+    AutomationObject& target_;
+    void* raw_ = nullptr;
+  };
+  OutSlot Receive() noexcept { return OutSlot(*this); }
+
+  AutomationObject GetObject(std::string_view name) const;
+  Text GetText(std::string_view name) const;
+  double GetNumber(std::string_view name) const;
+
+  bool PutText(std::string_view name, std::string_view value) const;
+  bool PutNumber(std::string_view name, double value) const;
+
+  void Call(std::string_view name) const;
+  void Call(std::string_view name, std::string_view argument) const;
+  void Call(std::string_view name, double argument) const;
+  AutomationObject CallObject(std::string_view name) const;
+  AutomationObject CallObject(std::string_view name, std::string_view argument) const;
+  AutomationObject CallObject(std::string_view name, double argument) const;
+
+ private:
+  explicit AutomationObject(Dispatch* object) noexcept : object_(object) {}
+  Dispatch* object_ = nullptr;
+};
+
+// What crosses a by-name call: nothing, a number, a text (the program's bytes) or an object.
+using Value = std::variant<std::monostate, double, Text, AutomationObject>;
+
+// One late-bound object, reference counted the COM way: a new object starts with one
+// reference that its creator hands out, and it frees itself when the last one is released.
+// Get, Put and Call answer std::nullopt / false when the object rejects the call.
+class Dispatch {
+ public:
+  virtual void AddRef() noexcept = 0;
+  virtual void Release() noexcept = 0;
+  virtual std::optional<Value> Get(std::string_view name) = 0;
+  virtual bool Put(std::string_view name, const Value& value) = 0;
+  virtual std::optional<Value> Call(std::string_view name, std::span<const Value> arguments) = 0;
+
+ protected:
+  virtual ~Dispatch() = default;
+};
+
+}  // namespace quillo

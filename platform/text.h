@@ -1,0 +1,43 @@
+// Text services: the program's texts are bytes in code page 936. Conversion to and from
+// UTF-16 goes through GB18030, which agrees with code page 936 on every character 936 has
+// and covers the rest of Unicode, so a round trip never loses a character.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillo {
+
+// A text: bytes in code page 936 (GB18030 for characters outside it). An absent text is the
+// empty text; two texts are equal when their bytes are.
+using Text = std::string;
+
+// UTF-16 to the program's bytes. A lone surrogate, which is no character, becomes '?'.
+Text TextFromUtf16(std::u16string_view utf16);
+
+// The program's bytes to UTF-16. A byte sequence that is not GB18030 becomes U+FFFD, except
+// code page 936's euro sign 0x80, which becomes U+20AC.
+std::u16string TextToUtf16(std::string_view text);
+
+// UTF-8 helpers for toolkits and pages that speak UTF-8 (JSON, Qt's literals).
+Text TextFromUtf8(std::string_view utf8);
+std::string TextToUtf8(std::string_view text);
+
+// Text to number: leading blanks are skipped, then an optional sign, digits, an optional
+// fraction and exponent are read as far as they go. A text that does not start with a number
+// converts to 0.
+double TextToNumber(std::string_view text);
+
+// The byte position of the first occurrence of needle in haystack, searched from the start
+// with letter case significant, or -1 when it is absent. An empty needle is absent.
+int FindText(std::string_view haystack, std::string_view needle);
+
+// A floating-point number truncated toward zero to a 32-bit integer. A value that does not
+// fit, or that is not finite, gives fallback instead of undefined behaviour.
+int ToInt32OrFallback(double value, int fallback);
+
+// A collection's length as a count: truncated toward zero and clamped to [0, INT32_MAX];
+// a non-finite or negative length counts as 0, a huge one as INT32_MAX.
+int ClampLength(double length);
+
+}  // namespace quillo

@@ -1,0 +1,58 @@
+// A browser box in the window registry, built per test: an outer window, a window between,
+// and the browser's document window, which answers the document request with a page.
+#pragma once
+
+#include <string>
+
+#include "automation.h"
+#include "fake_dom.h"
+#include "window_registry.h"
+
+namespace quillo::testing {
+
+// Owns a window (and with it its descendants) in the registry; destroys it when it goes.
+class ScopedWindow {
+ public:
+  ScopedWindow() = default;
+  explicit ScopedWindow(HWND window) : window_(window) {}
+  ScopedWindow(std::string_view className, HWND parent = nullptr,
+               windows::MessageHandler handler = {})
+      : window_(windows::CreateWindow(className, parent, std::move(handler))) {}
+  ~ScopedWindow() { windows::DestroyWindow(window_); }
+  ScopedWindow(const ScopedWindow&) = delete;
+  ScopedWindow& operator=(const ScopedWindow&) = delete;
+
+  HWND get() const { return window_; }
+  std::int32_t handle() const { return HandleFromWindow(window_); }
+  void Destroy() { windows::DestroyWindow(window_); }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+// A handler for the browser's document window: answers "WM_HTML_GETOBJECT" with the
+// page's document, and nothing else. It holds no reference between requests.
+inline windows::MessageHandler AnswerDocument(FakeDom& dom) {
+  return [&dom](const windows::Message& message) -> std::optional<LRESULT> {
+    if (message.id != RegisterWindowMessageA("WM_HTML_GETOBJECT")) return std::nullopt;
+    return windows::LresultFromObject(dom.Document());
+  };
+}
+
+class FakeBrowser {
+ public:
+  explicit FakeBrowser(FakeDom& dom)
+      : outer_("Shell Embedding"),
+        view_("Shell DocObject View", outer_.get()),
+        server_("Internet Explorer_Server", view_.get(), AnswerDocument(dom)) {}
+
+  std::int32_t outer() const { return outer_.handle(); }
+  std::int32_t server() const { return server_.handle(); }
+
+ private:
+  ScopedWindow outer_;
+  ScopedWindow view_;
+  ScopedWindow server_;
+};
+
+}  // namespace quillo::testing

@@ -1,0 +1,201 @@
+// The automation handle and the window registry.
+#include <gtest/gtest.h>
+
+#include "automation.h"
+#include "fake_browser.h"
+#include "fake_dom.h"
+#include "window_registry.h"
+
+namespace quillo::testing {
+namespace {
+
+TEST(AutomationObjectTest, EmptyObjectFailsQuietly) {
+  const AutomationObject empty;
+  EXPECT_TRUE(empty.IsEmpty());
+  EXPECT_TRUE(empty.GetObject("body").IsEmpty());
+  EXPECT_EQ(empty.GetText("id"), "");
+  EXPECT_EQ(empty.GetNumber("length"), 0);
+  EXPECT_FALSE(empty.PutText("value", "1"));
+  EXPECT_FALSE(empty.PutNumber("value", 1));
+  empty.Call("click");
+  EXPECT_TRUE(empty.CallObject("item", 0.0).IsEmpty());
+}
+
+TEST(AutomationObjectTest, RejectedCallsFailQuietly) {
+  FakeDom dom({{"input", "text", "n", "i", "t"}});
+  for (const char* name : {"body", "all", "tags", "item", "id", "value", "click"}) dom.Reject(name);
+  {
+    AutomationObject document = dom.Document();
+    EXPECT_TRUE(document.GetObject("body").IsEmpty());
+    EXPECT_EQ(document.GetText("id"), "");
+    EXPECT_FALSE(document.PutText("value", "1"));
+    document.Call("click");
+    EXPECT_GT(dom.calls(), 0);
+  }
+  EXPECT_EQ(dom.clicks(0), 0);
+  EXPECT_EQ(dom.liveReferences(), 0);
+}
+
+TEST(AutomationObjectTest, ReadsConvertBetweenTextAndNumber) {
+  FakeDom dom({{"input", "text", "42", "7.5", ""}});
+  AutomationObject all = dom.Document().GetObject("body").GetObject("all");
+  AutomationObject element = all.CallObject("item", 0.0);
+  EXPECT_EQ(element.GetNumber("name"), 42);
+  EXPECT_EQ(element.GetNumber("id"), 7.5);
+  EXPECT_EQ(all.GetText("length"), "1");
+  EXPECT_TRUE(element.GetObject("name").IsEmpty());  // a text is no object
+}
+
+TEST(AutomationObjectTest, CopiesMovesAndReleasesCountReferences) {
+  FakeDom dom;
+  {
+    AutomationObject a = dom.Document();
+    AutomationObject b = a;
+    EXPECT_EQ(dom.liveReferences(), 2);
+    AutomationObject c = std::move(b);
+    EXPECT_TRUE(b.IsEmpty());  // NOLINT(bugprone-use-after-move): moved-from is empty
+    EXPECT_EQ(dom.liveReferences(), 2);
+    c = a;
+    a = a;
+    EXPECT_EQ(dom.liveReferences(), 2);
+    c.Release();
+    c.Release();
+    EXPECT_EQ(dom.liveReferences(), 1);
+    a = AutomationObject();
+    EXPECT_EQ(dom.liveReferences(), 0);
+  }
+  EXPECT_FALSE(dom.overReleased());
+}
+
+TEST(AutomationObjectTest, ReceiveReleasesWhatWasHeld) {
+  FakeDom dom;
+  AutomationObject held = dom.Document();
+  {
+    void** slot = held.Receive();
+    EXPECT_EQ(*slot, nullptr);
+    EXPECT_EQ(dom.liveReferences(), 0);
+  }
+  EXPECT_TRUE(held.IsEmpty());
+  {
+    AutomationObject::OutSlot out = held.Receive();
+    AutomationObject fresh = dom.Document();
+    *static_cast<void**>(out) = fresh.get();
+    fresh.get()->AddRef();
+  }
+  EXPECT_FALSE(held.IsEmpty());
+  EXPECT_EQ(dom.liveReferences(), 1);
+}
+
+TEST(WindowRegistryTest, FindWindowExEnumeratesChildrenInOrder) {
+  ScopedWindow parent("Parent");
+  ScopedWindow a("A", parent.get());
+  ScopedWindow b("B", parent.get());
+  ScopedWindow c("A", parent.get());
+  ScopedWindow other("Other");
+  EXPECT_EQ(FindWindowExA(parent.get(), nullptr, nullptr, nullptr), a.get());
+  EXPECT_EQ(FindWindowExA(parent.get(), a.get(), nullptr, nullptr), b.get());
+  EXPECT_EQ(FindWindowExA(parent.get(), c.get(), nullptr, nullptr), nullptr);
+  EXPECT_EQ(FindWindowExA(parent.get(), a.get(), "A", nullptr), c.get());
+  EXPECT_EQ(FindWindowExA(parent.get(), other.get(), nullptr, nullptr), nullptr);
+  b.Destroy();
+  EXPECT_EQ(FindWindowExA(parent.get(), a.get(), nullptr, nullptr), c.get());
+  EXPECT_FALSE(IsWindow(b.get()));
+  EXPECT_FALSE(IsWindow(nullptr));
+  EXPECT_TRUE(IsWindow(c.get()));
+  parent.Destroy();
+  EXPECT_FALSE(IsWindow(c.get()));  // descendants go with their parent
+}
+
+TEST(WindowRegistryTest, HandlesArePositive32BitAndNeverReused) {
+  std::int32_t last = 0;
+  for (int i = 0; i < 3; ++i) {
+    ScopedWindow w("W");
+    EXPECT_GT(w.handle(), last);
+    EXPECT_EQ(WindowFromHandle(w.handle()), w.get());
+    last = w.handle();
+  }
+}
+
+TEST(WindowRegistryTest, GetClassNameFillsBufferUpTo49Bytes) {
+  const std::string longName(60, 'x');
+  ScopedWindow w(longName);
+  char buffer[50];
+  EXPECT_EQ(GetClassNameA(w.get(), buffer, 50), 49);
+  EXPECT_EQ(std::string(buffer), longName.substr(0, 49));
+  ScopedWindow gone("Gone");
+  gone.Destroy();
+  buffer[0] = 'q';
+  EXPECT_EQ(GetClassNameA(gone.get(), buffer, 50), 0);
+}
+
+TEST(WindowRegistryTest, RegisteredMessagesAreStablePerName) {
+  const UINT a = RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  EXPECT_GE(a, 0xC000u);
+  EXPECT_EQ(RegisterWindowMessageA("WM_HTML_GETOBJECT"), a);
+  EXPECT_NE(RegisterWindowMessageA("wm_html_getobject"), a);
+  EXPECT_EQ(RegisterWindowMessageA(""), 0u);
+}
+
+TEST(WindowRegistryTest, SendMessageTimeoutLeavesReplyAloneWithoutAnswer) {
+  ScopedWindow answering("A", nullptr, [](const windows::Message& m) -> std::optional<LRESULT> {
+    return static_cast<LRESULT>(m.wParam + 1);
+  });
+  ScopedWindow silent("S", nullptr,
+                      [](const windows::Message&) -> std::optional<LRESULT> { return {}; });
+  ScopedWindow gone("G");
+  gone.Destroy();
+  struct Case {
+    HWND window;
+    LRESULT sent;
+    DWORD_PTR reply;
+  };
+  const Case cases[] = {{answering.get(), 1, 42}, {silent.get(), 0, 0}, {gone.get(), 0, 0}};
+  for (const Case& c : cases) {
+    DWORD_PTR reply = 0;
+    EXPECT_EQ(SendMessageTimeoutA(c.window, 0xC000, 41, 0, SMTO_ABORTIFHUNG, 1000, &reply),
+              c.sent);
+    EXPECT_EQ(reply, c.reply);
+  }
+}
+
+TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAndAnswersOnce) {
+  FakeDom dom;
+  const IID other = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+  {
+    void* object = &dom;
+    EXPECT_NE(ObjectFromLresult(0, IID_IHTMLDocument, 0, &object), S_OK);
+    EXPECT_EQ(object, nullptr);
+
+    LRESULT result = windows::LresultFromObject(dom.Document());
+    EXPECT_EQ(ObjectFromLresult(result, other, 0, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+
+    result = windows::LresultFromObject(dom.Document());
+    AutomationObject document;
+    EXPECT_EQ(ObjectFromLresult(result, IID_IHTMLDocument, 0, document.Receive()), S_OK);
+    EXPECT_FALSE(document.IsEmpty());
+    EXPECT_NE(ObjectFromLresult(result, IID_IHTMLDocument, 0, &object), S_OK);
+    EXPECT_EQ(ObjectFromLresult(result, IID_IHTMLDocument, 0, nullptr), E_POINTER);
+  }
+  EXPECT_EQ(dom.liveReferences(), 0);
+}
+
+TEST(WindowRegistryTest, UnclaimedResultsAreNotKeptForever) {
+  FakeDom dom;
+  for (int i = 0; i < 100; ++i) windows::LresultFromObject(dom.Document());
+  EXPECT_LE(dom.liveReferences(), 16);
+  windows::ForgetUnclaimedResults();
+  EXPECT_EQ(dom.liveReferences(), 0);
+}
+
+TEST(WindowRegistryTest, CoInitializeIsCounted) {
+  const int before = windows::CoInitializeCount();
+  const int uninitialised = windows::CoUninitializeCount();
+  CoInitialize(nullptr);
+  CoUninitialize();
+  EXPECT_EQ(windows::CoInitializeCount(), before + 1);
+  EXPECT_EQ(windows::CoUninitializeCount(), uninitialised + 1);
+}
+
+}  // namespace
+}  // namespace quillo::testing

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+
+#include "text.h"
+
+namespace quillo {
+namespace {
+
+TEST(TextTest, Gb18030RoundTripLosesNoCharacter) {
+  struct Case {
+    const char* name;
+    std::u16string utf16;
+    std::string bytes;  // as code page 936 / GB18030 has them
+  };
+  const Case cases[] = {
+      {"ascii", u"+8613800138000", "+8613800138000"},
+      {"code page 936", u"拨号", "\xB2\xA6\xBA\xC5"},
+      {"full-width comma", u"，", "\xA3\xAC"},
+      {"euro sign", u"€", "\xA2\xE3"},
+      {"beyond 936: four bytes", u"\u00B7\u20AC\u3007", std::string()},
+      {"supplementary plane", u"\U0001F600\U00020000", std::string()},
+      {"empty", u"", ""},
+  };
+  for (const Case& c : cases) {
+    const Text bytes = TextFromUtf16(c.utf16);
+    if (!c.bytes.empty()) {
+      EXPECT_EQ(bytes, c.bytes) << c.name;
+    }
+    EXPECT_EQ(TextToUtf16(bytes), c.utf16) << c.name;
+    EXPECT_EQ(TextFromUtf8(TextToUtf8(bytes)), bytes) << c.name;
+  }
+}
+
+TEST(TextTest, BrokenInputIsReplacedNotDropped) {
+  EXPECT_EQ(TextToUtf16("a\xFF" "b"), u"a\uFFFD" "b");
+  EXPECT_EQ(TextToUtf16("a\x81"), u"a\uFFFD");  // a lead byte cut short at the end
+  EXPECT_EQ(TextToUtf16("\x80" "5"), u"€5");    // code page 936's own euro sign
+  EXPECT_EQ(TextFromUtf16(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
+}
+
+TEST(TextTest, TextToNumber) {
+  struct Case {
+    const char* text;
+    double value;
+  };
+  const Case cases[] = {
+      {"0", 0},          {"2", 2},           {"138", 138},     {"  42", 42},
+      {"-7", -7},        {"+5", 5},          {"1.5", 1.5},     {".5", 0.5},
+      {"12abc", 12},     {"1e3", 1000},      {"1e", 1},        {"", 0},
+      {"phone-number", 0}, {"ext-gen69", 0}, {"+86138", 86138}, {"abc12", 0},
+      {"-", 0},          {".", 0},           {"inf", 0},       {"nan", 0},
+      {"0x10", 0},       {"1e-999", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TextToNumber(c.text), c.value) << c.text;
+  EXPECT_TRUE(std::isinf(TextToNumber("1e999")));
+}
+
+TEST(TextTest, FindText) {
+  struct Case {
+    const char* haystack;
+    const char* needle;
+    int position;
+  };
+  const Case cases[] = {
+      {"text|password|file", "text", 0},   {"text|password|file", "file", 14},
+      {"text|password|file", "tel", -1},   {"text|password|file", "Text", -1},
+      {"button|submit|reset", "button", 0}, {"text|password|file", "", -1},
+      {"", "a", -1},                       {"context", "text", 3},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindText(c.haystack, c.needle), c.position) << c.haystack << " / " << c.needle;
+  }
+}
+
+TEST(TextTest, NumbersToInt32NeverOverflow) {
+  struct Case {
+    double value;
+    int converted;  // with fallback 0
+    int length;
+  };
+  const Case cases[] = {
+      {2.9, 2, 2},
+      {-2.9, -2, 0},
+      {2147483647.0, INT_MAX, INT_MAX},
+      {2147483648.0, 0, INT_MAX},
+      {-2147483648.0, INT_MIN, 0},
+      {-2147483649.0, 0, 0},
+      {1e12, 0, INT_MAX},
+      {INFINITY, 0, INT_MAX},
+      {-INFINITY, 0, 0},
+      {NAN, 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToInt32OrFallback(c.value, 0), c.converted) << c.value;
+    EXPECT_EQ(ClampLength(c.value), c.length) << c.value;
+  }
+}
+
+}  // namespace
+}  // namespace quillo
