@@ -71,8 +71,8 @@ TEST(AutomationObjectTest, ReceiveReleasesWhatWasHeld) {
   FakeDom dom;
   AutomationObject held = dom.Document();
   {
-    void** slot = held.Receive();
-    EXPECT_EQ(*slot, nullptr);
+    AutomationObject::OutSlot slot = held.Receive();
+    EXPECT_EQ(*static_cast<void**>(slot), nullptr);
     EXPECT_EQ(dom.liveReferences(), 0);
   }
   EXPECT_TRUE(held.IsEmpty());
