@@ -1,0 +1,41 @@
+// A browser box: a Qt WebEngine view that loads its page when it is created, and whose
+// windows stand in the window registry as a browser control's do: the box's own window,
+// a view window below it, and below that the document window of class
+// "Internet Explorer_Server", which answers "WM_HTML_GETOBJECT" with the document of the
+// page the box shows at that moment. It does not decide where it stands or whether it shows:
+// the GUI runtime does.
+#pragma once
+
+#include <QUrl>
+#include <QWebEngineView>
+#include <cstdint>
+#include <memory>
+
+#include "window_api.h"
+
+namespace quillo::qt {
+
+class PageBridge;
+
+class BrowserBox : public QWebEngineView {
+  Q_OBJECT
+
+ public:
+  BrowserBox(const QUrl& address, QWidget* parent = nullptr);
+  ~BrowserBox() override;
+
+  // The box's own window in the registry (what "control window handle" gives).
+  std::int32_t windowHandle() const { return HandleFromWindow(outer_); }
+  // The browser's document window below it.
+  std::int32_t documentWindowHandle() const { return HandleFromWindow(server_); }
+
+  PageBridge& bridge() { return *bridge_; }
+
+ private:
+  std::unique_ptr<PageBridge> bridge_;
+  HWND outer_ = nullptr;
+  HWND view_ = nullptr;
+  HWND server_ = nullptr;
+};
+
+}  // namespace quillo::qt
