@@ -1,32 +1,53 @@
 // The page bridge: automation objects over a Qt WebEngine page. Every by-name call is one
 // synchronous call into the page, run in an isolated script world that the page's own
-// scripts can neither see nor change.
+// scripts can neither see nor change. A call waits for its answer in a nested event loop
+// that takes no user input, for at most the call's time-out; a page that did not answer in
+// time counts as hung, and further calls fail at once until it answers again. Calls into a
+// page whose renderer is gone fail at once until the page loads again. It must not be used
+// from inside a Qt WebEngine callback or signal, where Chromium refuses the nested wait.
 #pragma once
 
-#include <QObject>
-#include <QWebEnginePage>
 #include <QPointer>
+#include <QWebEnginePage>
 #include <memory>
 #include <optional>
 
+#include "automation.h"
 #include "window_api.h"
 
 namespace quillo::qt {
 
 class PageBridge {
  public:
+  // The script world of the bridge's own calls.
+  static constexpr quint32 kWorld = 0x5149;
+  static constexpr unsigned kCallTimeoutMs = 1000;
+
   explicit PageBridge(QWebEnginePage* page);
   ~PageBridge();
   PageBridge(const PageBridge&) = delete;
   PageBridge& operator=(const PageBridge&) = delete;
 
+  // The document object of the page shown now, or an empty object when the page does not
+  // answer within timeoutMs.
+  AutomationObject Document(unsigned timeoutMs = kCallTimeoutMs);
+
   // Answers the document request: an LRESULT that ObjectFromLresult turns into the
-  // document object of the page shown now, or std::nullopt when the page does not answer
-  // within timeoutMs (at once when it is known to be hung and abortIfHung is set).
+  // document object, or std::nullopt when the page does not answer.
   std::optional<LRESULT> DocumentRequest(unsigned timeoutMs, bool abortIfHung);
 
+  // How many objects the page side holds for the current document (the document itself
+  // included), after the releases that were still to be sent; -1 when the page does not
+  // answer.
+  int RegistrySize();
+
+  // True after a call ran out of time, until the page answers again.
+  bool hung() const;
+
+  struct Core;
+
  private:
-  QPointer<QWebEnginePage> page_;
+  std::shared_ptr<Core> core_;
 };
 
 }  // namespace quillo::qt
