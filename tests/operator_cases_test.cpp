@@ -3,53 +3,32 @@
 
 #include "fake_browser.h"
 #include "fake_dom.h"
-#include "operator_cases.h"
-#include "web_page_operator.h"
+#include "operator_case_runner.h"
 
 namespace quillo::testing {
 namespace {
 
+class FakePageUnderTest : public PageUnderTest {
+ public:
+  explicit FakePageUnderTest(FakeDom& dom) : dom_(dom) {}
+  int IndexOf(const AutomationObject& element) override { return dom_.IndexOf(element); }
+  std::string ValueOf(int index) override { return dom_.value(index); }
+  int ClicksOf(int index) override { return dom_.clicks(index); }
+
+ private:
+  FakeDom& dom_;
+};
+
 class OperatorCaseTest : public ::testing::TestWithParam<OperatorCase> {};
 
 TEST_P(OperatorCaseTest, FindsFillsAndClicksTheExpectedElement) {
-  const OperatorCase& c = GetParam();
-  FakeDom dom(c.page);
+  FakeDom dom(GetParam().page);
   {
     FakeBrowser browser(dom);
     WebPageOperator op;
     ASSERT_TRUE(op.Bind(browser.outer()));
-    std::int32_t position = 0;
-    int found = -1;
-    bool result = false;
-    switch (c.action) {
-      case Action::kFindFormElement:
-        found = dom.IndexOf(op.FindFormElement(c.filter, c.key, c.skip, position));
-        EXPECT_EQ(position, c.position);
-        break;
-      case Action::kFindTextBox:
-        found = dom.IndexOf(op.FindTextBox(c.key, c.skip));
-        break;
-      case Action::kFindButton:
-        found = dom.IndexOf(op.FindButton(c.key, c.skip));
-        break;
-      case Action::kFillTextBox:
-        result = op.FillTextBox(c.key, c.text, c.skip);
-        EXPECT_EQ(result, c.expected != -1);
-        for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
-          EXPECT_EQ(dom.value(i), i == c.expected ? c.text : "") << "element " << i;
-        }
-        found = c.expected;
-        break;
-      case Action::kClickButton:
-        result = op.ClickButton(c.key, c.skip);
-        EXPECT_EQ(result, c.expected != -1);
-        for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
-          EXPECT_EQ(dom.clicks(i), i == c.expected ? 1 : 0) << "element " << i;
-        }
-        found = c.expected;
-        break;
-    }
-    EXPECT_EQ(found, c.expected);
+    FakePageUnderTest page(dom);
+    RunOperatorCase(GetParam(), op, page);
     // Only the operator's own document reference is left.
     EXPECT_EQ(dom.liveReferences(), 1);
   }

@@ -53,11 +53,13 @@
   }
 
   function call(request) {
+    // Entries whose last reference the program gave up, as [token, id]; those of other
+    // documents are gone already.
+    for (const [owner, id] of request.release || []) {
+      if (owner === token && id !== 0) objects.delete(id);
+    }
     if (request.op === 'document') return {token, o: 0};
     if (request.token !== token) return {error: 'stale'};
-    for (const id of request.release || []) {
-      if (id !== 0) objects.delete(id);
-    }
     if (request.op === 'count') return {n: objects.size};
     if (!objects.has(request.id)) return {error: 'gone'};
     const target = objects.get(request.id);

@@ -1,0 +1,80 @@
+#include "engine_fixture.h"
+
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <cstdlib>
+
+namespace quillo::testing {
+namespace {
+
+// Waits in a nested loop until done() is true or the time runs out.
+template <typename Done>
+bool WaitUntil(Done done, int timeoutMs) {
+  QEventLoop loop;
+  QTimer timeout;
+  timeout.setSingleShot(true);
+  QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+  timeout.start(timeoutMs);
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(1);
+  if (!done()) loop.exec();
+  return done();
+}
+
+}  // namespace
+
+std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv) {
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  return std::make_unique<QApplication>(argc, argv);
+}
+
+EnginePage::EnginePage() : window_(std::make_unique<QWidget>()) {
+  window_->resize(400, 300);
+  box_ = new qt::BrowserBox(QUrl(QStringLiteral("about:blank")), window_.get());
+  box_->setGeometry(0, 0, 400, 300);
+  window_->show();
+}
+
+EnginePage::~EnginePage() = default;
+
+bool EnginePage::Load(const QString& html, int timeoutMs) {
+  bool finished = false;
+  bool ok = false;
+  const auto connection = QObject::connect(box_, &QWebEngineView::loadFinished, box_,
+                                           [&](bool success) {
+                                             finished = true;
+                                             ok = success;
+                                           });
+  box_->setHtml(html, QUrl(QStringLiteral("https://calling.test/")));
+  WaitUntil([&] { return finished; }, timeoutMs);
+  QObject::disconnect(connection);
+  return finished && ok;
+}
+
+bool EnginePage::LoadBody(const QString& body) {
+  return Load(QStringLiteral(
+                  "<!doctype html><html><head><meta charset=\"utf-8\"><script>"
+                  "window.clicks = {};"
+                  "document.addEventListener('click', (e) => {"
+                  "  const i = e.target.dataset && e.target.dataset.index;"
+                  "  if (i !== undefined) clicks[i] = (clicks[i] || 0) + 1;"
+                  "}, true);"
+                  "</script></head><body>") +
+              body + QStringLiteral("</body></html>"));
+}
+
+QVariant EnginePage::Evaluate(const QString& script, int timeoutMs) {
+  auto result = std::make_shared<std::optional<QVariant>>();
+  box_->page()->runJavaScript(script, 0, [result](const QVariant& value) { *result = value; });
+  WaitUntil([&] { return result->has_value(); }, timeoutMs);
+  return result->value_or(QVariant());
+}
+
+}  // namespace quillo::testing

@@ -1,0 +1,40 @@
+// Real pages in the real browser engine, for tests and benchmarks: a browser box that loads
+// a page and waits for it, and a way to read the page from its own script world.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+#include "browser_box.h"
+
+namespace quillo::testing {
+
+// Prepares the process for Qt WebEngine (sandbox off as root, shared GL contexts) and makes
+// the application object. Call once, before anything else of Qt.
+std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv);
+
+// A shown browser box with a page loaded from HTML. The page is live: it counts as visible
+// and its timers run.
+class EnginePage {
+ public:
+  EnginePage();
+  ~EnginePage();
+
+  // Loads a whole HTML document and waits until it has loaded (at most timeoutMs).
+  bool Load(const QString& html, int timeoutMs = 10000);
+  // A page whose body holds these elements, with a click counter per element.
+  bool LoadBody(const QString& body);
+
+  // Runs script in the page's own (main) world and waits for its value.
+  QVariant Evaluate(const QString& script, int timeoutMs = 5000);
+
+  qt::BrowserBox& box() { return *box_; }
+
+ private:
+  std::unique_ptr<QWidget> window_;
+  qt::BrowserBox* box_ = nullptr;  // owned by window_
+};
+
+}  // namespace quillo::testing

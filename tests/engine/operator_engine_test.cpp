@@ -1,0 +1,58 @@
+// The shared table of search, fill and click cases, run against real pages.
+#include <gtest/gtest.h>
+
+#include "element_spec.h"
+#include "engine_fixture.h"
+#include "operator_case_runner.h"
+#include "page_bridge.h"
+
+namespace quillo::testing {
+namespace {
+
+class EnginePageUnderTest : public PageUnderTest {
+ public:
+  explicit EnginePageUnderTest(EnginePage& page) : page_(page) {}
+  int IndexOf(const AutomationObject& element) override {
+    if (element.IsEmpty()) return -1;
+    const Text index = element.GetObject("dataset").GetText("index");
+    return index.empty() ? -2 : static_cast<int>(TextToNumber(index));
+  }
+  std::string ValueOf(int index) override {
+    return page_.Evaluate(QStringLiteral("document.querySelector('[data-index=\"%1\"]').value")
+                              .arg(index))
+        .toString()
+        .toStdString();
+  }
+  int ClicksOf(int index) override {
+    return page_.Evaluate(QStringLiteral("clicks[%1] || 0").arg(index)).toInt();
+  }
+
+ private:
+  EnginePage& page_;
+};
+
+class OperatorEngineTest : public ::testing::TestWithParam<OperatorCase> {
+ protected:
+  static void SetUpTestSuite() { page_ = std::make_unique<EnginePage>(); }
+  static void TearDownTestSuite() { page_.reset(); }
+  static std::unique_ptr<EnginePage> page_;
+};
+
+std::unique_ptr<EnginePage> OperatorEngineTest::page_;
+
+TEST_P(OperatorEngineTest, FindsFillsAndClicksTheExpectedElement) {
+  ASSERT_TRUE(page_->LoadBody(QString::fromStdString(ToHtml(GetParam().page))));
+  WebPageOperator op;
+  ASSERT_TRUE(op.Bind(page_->box().windowHandle()));
+  EnginePageUnderTest page(*page_);
+  RunOperatorCase(GetParam(), op, page);
+  op.ReleaseDocument();
+  // Every object the search handed out has been given back to the page.
+  EXPECT_EQ(page_->box().bridge().RegistrySize(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealPage, OperatorEngineTest, ::testing::ValuesIn(OperatorCases()),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace quillo::testing

@@ -1,0 +1,57 @@
+// Runs one case of the shared table on a bound operator and checks what the page shows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "operator_cases.h"
+#include "web_page_operator.h"
+
+namespace quillo::testing {
+
+// What a case needs to see of a page, whatever backend serves it.
+class PageUnderTest {
+ public:
+  virtual ~PageUnderTest() = default;
+  // The table index of the element an object refers to, or -1.
+  virtual int IndexOf(const AutomationObject& element) = 0;
+  virtual std::string ValueOf(int index) = 0;
+  virtual int ClicksOf(int index) = 0;
+};
+
+inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnderTest& page) {
+  std::int32_t position = 0;
+  int found = c.expected;
+  switch (c.action) {
+    case Action::kFindFormElement:
+      found = page.IndexOf(op.FindFormElement(c.filter, c.key, c.skip, position));
+      EXPECT_EQ(position, c.position);
+      break;
+    case Action::kFindTextBox:
+      found = page.IndexOf(op.FindTextBox(c.key, c.skip));
+      break;
+    case Action::kFindButton:
+      found = page.IndexOf(op.FindButton(c.key, c.skip));
+      break;
+    case Action::kFillTextBox: {
+      std::vector<std::string> before;
+      for (int i = 0; i < static_cast<int>(c.page.size()); ++i) before.push_back(page.ValueOf(i));
+      EXPECT_EQ(op.FillTextBox(c.key, c.text, c.skip), c.expected != -1);
+      for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
+        EXPECT_EQ(page.ValueOf(i), i == c.expected ? c.text : before[i]) << "element " << i;
+      }
+      break;
+    }
+    case Action::kClickButton:
+      EXPECT_EQ(op.ClickButton(c.key, c.skip), c.expected != -1);
+      for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
+        EXPECT_EQ(page.ClicksOf(i), i == c.expected ? 1 : 0) << "element " << i;
+      }
+      break;
+  }
+  EXPECT_EQ(found, c.expected);
+}
+
+}  // namespace quillo::testing
