@@ -1,7 +1,16 @@
-// Services of the GUI runtime that the core needs without knowing the toolkit.
+// Services of the GUI runtime that the core needs without knowing the toolkit: the window
+// described as data, the message loop, exit and the end routine, control texts, control
+// window handles and processing pending messages. The Qt backend implements them in
+// qt/gui_runtime_qt.cpp; nothing here names a toolkit.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "text.h"
 
 namespace quillo {
 
@@ -12,5 +21,91 @@ void ProcessPendingMessages();
 // Installs the routine behind ProcessPendingMessages (an empty one removes it). The GUI
 // runtime installs its event processing here; tests install handlers of their own.
 void SetProcessPendingMessagesHook(std::function<void()> hook);
+
+// ---- The window as data ------------------------------------------------------------------
+
+enum class ControlKind { EditBox, Button, HyperlinkBox, TransparentLabel, BrowserBox };
+
+struct Rgb {
+  std::uint8_t red, green, blue;
+  friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+// What a handler receives: the event's integer arguments (none for most events).
+using EventHandler = std::function<void(std::span<const std::int32_t> arguments)>;
+
+// Event numbers. Each kind's own first event is 0: a button's click, the window's "created"
+// (raised once, right after the window has been shown). -1 is shared by every control and
+// the window: the left mouse button pressed, with the arguments x, y (client pixels) and
+// the modifier keys (1 Ctrl, 2 Shift, 4 Alt).
+inline constexpr int kClickEvent = 0;
+inline constexpr int kCreatedEvent = 0;
+inline constexpr int kLeftButtonDownEvent = -1;
+
+struct EventBinding {
+  int event;
+  EventHandler handler;
+};
+
+// One control. Names and captions are UTF-8, as the sources are written. An address that
+// holds "://" is used as it is; any other address names a built-in page, a path (with an
+// optional "?query") below the program's pages folder, <program dir>/../share/quillo/pages.
+struct ControlSpec {
+  std::string_view name;
+  ControlKind kind;
+  int left, top, width, height;
+  bool shown;
+  bool focusable;
+  std::string_view caption;  // a button's or link's caption, a label's text, an edit's text
+  std::string_view address;  // a browser box's initial page, a hyperlink box's target
+  const Rgb* textColour = nullptr;        // nullptr: the system's default
+  const Rgb* backgroundColour = nullptr;  // nullptr: the system's default
+  // A hyperlink box's colours: normal, pointer over it, visited (nullptr: the defaults).
+  const Rgb* linkColours = nullptr;
+  // A browser box whose page may play audio without a user's gesture.
+  bool playsWithoutGesture = false;
+  std::vector<EventBinding> events;
+};
+
+// The window. The size is the client area's, fixed: the window cannot be resized or
+// maximised. The icon names the program's icon among its resources.
+struct WindowSpec {
+  std::string_view name;
+  std::string_view caption;
+  int left, top, clientWidth, clientHeight;
+  std::string_view icon;
+  std::vector<EventBinding> events;
+  std::vector<ControlSpec> controls;  // in the window's order, which is also the tab order
+};
+
+// ---- Services ----------------------------------------------------------------------------
+
+// Starts the toolkit when nobody has, builds the window and its controls from spec and shows
+// the window at once; browser boxes start loading their pages. One window at a time: a
+// second load replaces the first. The spec must outlive the window.
+void LoadWindow(const WindowSpec& spec);
+
+// Dispatches events until the loaded window has been closed through its frame; returns at
+// once when no window is shown.
+void RunMessageLoop();
+
+// Ends the program: runs the end routines once (latest first, while every service still
+// works), then tears down the window and the toolkit the runtime started. Returns code,
+// for main to return.
+int Exit(int code);
+
+// Registers a routine that Exit runs once.
+void RegisterEndRoutine(std::function<void()> routine);
+
+// The text of the named control of the loaded window (an edit box's content, a caption);
+// the empty text when there is no such control.
+Text ReadControlText(std::string_view name);
+// Sets the text of the named control; the control keeps its own copy. An edit box keeps its
+// selection where the new text still holds it.
+void WriteControlText(std::string_view name, std::string_view text);
+
+// The native window of the named control: for a browser box its window in the window
+// registry, with the browser's document window below it. 0 for anything else.
+std::int32_t ControlWindowHandle(std::string_view name);
 
 }  // namespace quillo

@@ -1,0 +1,3 @@
+#include "startup.h"
+
+int main() { return quillo::app::StartUp(); }

@@ -1,0 +1,295 @@
+// The GUI runtime over Qt 6 Widgets: builds the window from its table, runs the message loop
+// and serves control texts and window handles. Everything runs on the GUI thread.
+#include "gui_runtime_qt.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QWebEngineSettings>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "browser_box.h"
+#include "edit_box.h"
+#include "form_window.h"
+#include "gui_runtime.h"
+#include "hyperlink_box.h"
+
+namespace quillo {
+namespace {
+
+// Raises event -1 (left button down) of a control or of the window.
+class LeftButtonRelay : public QObject {
+ public:
+  LeftButtonRelay(EventHandler handler, QObject* parent)
+      : QObject(parent), handler_(std::move(handler)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress) {
+      auto* press = static_cast<QMouseEvent*>(event);
+      if (press->button() == Qt::LeftButton) {
+        const Qt::KeyboardModifiers keys = press->modifiers();
+        const std::int32_t arguments[] = {
+            press->position().toPoint().x(), press->position().toPoint().y(),
+            (keys & Qt::ControlModifier ? 1 : 0) | (keys & Qt::ShiftModifier ? 2 : 0) |
+                (keys & Qt::AltModifier ? 4 : 0)};
+        handler_(arguments);
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  EventHandler handler_;
+};
+
+struct Runtime {
+  // Qt keeps references to these for the application's lifetime.
+  int argc = 1;
+  char name[7] = "quillo";
+  char* argv[2] = {name, nullptr};
+  std::unique_ptr<QApplication> application;  // only when the runtime started the toolkit
+  std::unique_ptr<qt::FormWindow> window;
+  std::map<std::string, QPointer<QWidget>, std::less<>> controls;
+  std::vector<std::function<void()>> endRoutines;
+};
+
+Runtime& runtime() {
+  static Runtime instance;
+  return instance;
+}
+
+QColor ToColour(const Rgb& colour) { return QColor(colour.red, colour.green, colour.blue); }
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void Bind(QWidget* widget, const std::vector<EventBinding>& events) {
+  for (const EventBinding& binding : events) {
+    if (binding.event == kLeftButtonDownEvent) {
+      widget->installEventFilter(new LeftButtonRelay(binding.handler, widget));
+    } else if (auto* button = qobject_cast<QPushButton*>(widget);
+               button && binding.event == kClickEvent) {
+      QObject::connect(button, &QPushButton::clicked, button,
+                       [handler = binding.handler] { handler({}); });
+    }
+  }
+}
+
+QWidget* CreateControl(const ControlSpec& spec, const QRect& client, QWidget* parent) {
+  const QString caption = FromUtf8(spec.caption);
+  QWidget* widget = nullptr;
+  switch (spec.kind) {
+    case ControlKind::EditBox: {
+      auto* edit = new qt::EditBox(caption, parent);
+      widget = edit;
+      break;
+    }
+    case ControlKind::Button:
+      widget = new QPushButton(caption, parent);
+      break;
+    case ControlKind::HyperlinkBox: {
+      auto* link = new qt::HyperlinkBox(caption, qt::ResolveAddress(spec.address), parent);
+      if (spec.linkColours != nullptr) {
+        link->setLinkColours(ToColour(spec.linkColours[0]), ToColour(spec.linkColours[1]),
+                             ToColour(spec.linkColours[2]));
+      }
+      widget = link;
+      break;
+    }
+    case ControlKind::TransparentLabel: {
+      auto* label = new QLabel(caption, parent);
+      label->setAutoFillBackground(false);  // the window shows through
+      widget = label;
+      break;
+    }
+    case ControlKind::BrowserBox: {
+      auto* box = new qt::BrowserBox(qt::ResolveAddress(spec.address), parent);
+      if (spec.playsWithoutGesture) {
+        box->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture,
+                                              false);
+      }
+      widget = box;
+      break;
+    }
+  }
+  widget->setObjectName(FromUtf8(spec.name));
+  widget->setAccessibleName(caption.isEmpty() ? FromUtf8(spec.name) : caption);
+  widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
+  widget->setFocusPolicy(spec.focusable ? Qt::StrongFocus : Qt::NoFocus);
+  if (spec.textColour != nullptr || spec.backgroundColour != nullptr) {
+    QPalette colours = widget->palette();
+    if (spec.textColour != nullptr) {
+      colours.setColor(QPalette::Text, ToColour(*spec.textColour));
+      colours.setColor(QPalette::WindowText, ToColour(*spec.textColour));
+      colours.setColor(QPalette::ButtonText, ToColour(*spec.textColour));
+    }
+    if (spec.backgroundColour != nullptr) {
+      colours.setColor(QPalette::Base, ToColour(*spec.backgroundColour));
+      colours.setColor(QPalette::Button, ToColour(*spec.backgroundColour));
+    }
+    widget->setPalette(colours);
+  }
+  // A browser box out of the user's sight stays shown, outside the client area, so that
+  // its page stays live: a hidden page is throttled, and one without a view is discarded.
+  bool shown = spec.shown;
+  if (!spec.shown && spec.kind == ControlKind::BrowserBox) {
+    if (widget->geometry().intersects(client)) widget->move(client.right() + 1, spec.top);
+    shown = true;
+  }
+  widget->setVisible(shown);
+  Bind(widget, spec.events);
+  return widget;
+}
+
+QIcon LoadIcon(std::string_view name) {
+  QIcon icon;
+  const QDir images(QStringLiteral(":/icons/") + FromUtf8(name));
+  for (const QString& file : images.entryList({QStringLiteral("*.png")}, QDir::Files)) {
+    icon.addFile(images.filePath(file));
+  }
+  return icon;
+}
+
+void StartToolkit() {
+  Runtime& r = runtime();
+  if (QCoreApplication::instance() != nullptr) return;
+  qt::AllowEngineAsRoot();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  r.application = std::make_unique<QApplication>(r.argc, r.argv);
+}
+
+}  // namespace
+
+void LoadWindow(const WindowSpec& spec) {
+  StartToolkit();
+  Runtime& r = runtime();
+  r.controls.clear();
+  r.window.reset();
+  SetProcessPendingMessagesHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+
+  auto window = std::make_unique<qt::FormWindow>();
+  window->setObjectName(FromUtf8(spec.name));
+  window->setWindowTitle(FromUtf8(spec.caption));
+  window->setWindowIcon(LoadIcon(spec.icon));
+  window->setFont(qt::GuiFont());
+  window->setFixedSize(spec.clientWidth, spec.clientHeight);
+  window->move(spec.left, spec.top);
+  const QRect client(0, 0, spec.clientWidth, spec.clientHeight);
+  for (const ControlSpec& control : spec.controls) {
+    r.controls[std::string(control.name)] = CreateControl(control, client, window.get());
+  }
+  Bind(window.get(), spec.events);
+  window->show();
+  r.window = std::move(window);
+  for (const EventBinding& binding : spec.events) {
+    if (binding.event == kCreatedEvent) binding.handler({});
+  }
+}
+
+void RunMessageLoop() {
+  qt::FormWindow* window = runtime().window.get();
+  if (window == nullptr || !window->isVisible()) return;
+  QEventLoop loop;
+  QObject::connect(window, &qt::FormWindow::closed, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+int Exit(int code) {
+  Runtime& r = runtime();
+  std::vector<std::function<void()>> routines = std::exchange(r.endRoutines, {});
+  for (auto routine = routines.rbegin(); routine != routines.rend(); ++routine) (*routine)();
+  SetProcessPendingMessagesHook({});
+  r.controls.clear();
+  r.window.reset();  // the browser boxes and their pages go before the engine does
+  r.application.reset();
+  return code;
+}
+
+void RegisterEndRoutine(std::function<void()> routine) {
+  runtime().endRoutines.push_back(std::move(routine));
+}
+
+Text ReadControlText(std::string_view name) {
+  QWidget* widget = qt::ControlWidget(name);
+  QString text;
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    text = edit->text();
+  } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    text = button->text();
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    text = label->text();
+  }
+  return TextFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                           static_cast<size_t>(text.size())));
+}
+
+void WriteControlText(std::string_view name, std::string_view text) {
+  const std::u16string utf16 = TextToUtf16(text);
+  const QString value(reinterpret_cast<const QChar*>(utf16.data()),
+                      static_cast<qsizetype>(utf16.size()));
+  QWidget* widget = qt::ControlWidget(name);
+  if (auto* edit = qobject_cast<qt::EditBox*>(widget)) {
+    edit->replaceText(value);
+  } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    button->setText(value);
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    label->setText(value);
+  }
+}
+
+std::int32_t ControlWindowHandle(std::string_view name) {
+  if (auto* box = qobject_cast<qt::BrowserBox*>(qt::ControlWidget(name))) {
+    return box->windowHandle();
+  }
+  return 0;
+}
+
+namespace qt {
+
+QWidget* LoadedWindow() { return runtime().window.get(); }
+
+QWidget* ControlWidget(std::string_view name) {
+  const auto& controls = runtime().controls;
+  auto found = controls.find(name);
+  return found == controls.end() ? nullptr : found->second.data();
+}
+
+QString PagesFolder() {
+  return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                         QStringLiteral("/../share/quillo/pages"));
+}
+
+QUrl ResolveAddress(std::string_view address) {
+  const QString text = FromUtf8(address);
+  if (text.isEmpty() || text.contains(QStringLiteral("://"))) return QUrl(text);
+  const qsizetype mark = text.indexOf(u'?');
+  QUrl url = QUrl::fromLocalFile(PagesFolder() + u'/' + text.left(mark));
+  if (mark >= 0) url.setQuery(text.mid(mark + 1));
+  return url;
+}
+
+QFont GuiFont() {
+  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+  font.setPixelSize(11);
+  return font;
+}
+
+void AllowEngineAsRoot() {
+  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+}  // namespace qt
+}  // namespace quillo

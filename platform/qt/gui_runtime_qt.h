@@ -1,0 +1,34 @@
+// What the Qt GUI runtime offers beyond the toolkit-free services: the widgets it built and
+// the address rule, for tests and the program's start-up.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+#include <string_view>
+
+namespace quillo::qt {
+
+// The loaded window, or nullptr.
+QWidget* LoadedWindow();
+
+// The widget of the named control of the loaded window, or nullptr.
+QWidget* ControlWidget(std::string_view name);
+
+// The folder of the built-in pages: <program dir>/../share/quillo/pages, the same in the
+// build tree and below the install prefix.
+QString PagesFolder();
+
+// A table address as a URL: used as it is when it holds "://", otherwise a built-in page
+// below PagesFolder(), with its "?query" kept.
+QUrl ResolveAddress(std::string_view address);
+
+// The GUI font: a CJK font at a pixel size at which every caption fits its control.
+QFont GuiFont();
+
+// Turns Qt WebEngine's sandbox off for this process when it runs as root, where the engine
+// refuses to start with it; does nothing otherwise. Must run before the toolkit starts.
+void AllowEngineAsRoot();
+
+}  // namespace quillo::qt
