@@ -56,10 +56,30 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
     if (page.isNull() || dead || (hung && abortIfHung)) return std::nullopt;
     const QJsonArray sent = std::exchange(releases, QJsonArray());
     if (!sent.isEmpty()) request.insert(QStringLiteral("release"), sent);
-    const QString source = QStringLiteral("(globalThis.__quilloCall||") + BridgeScript() +
-                           QStringLiteral("())(") +
-                           QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact)) +
-                           QLatin1Char(')');
+    const QString json =
+        QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact));
+    // A new document has no bridge yet: the short call answers so, and the bridge is
+    // installed with the call, once.
+    std::optional<QVariant> answer =
+        Evaluate(QStringLiteral("typeof __quilloCall==='function'?__quilloCall(") + json +
+                     QStringLiteral("):'install'"),
+                 timeoutMs);
+    if (answer && answer->userType() == QMetaType::QString) {
+      answer = Evaluate(QStringLiteral("(") + BridgeScript() + QStringLiteral(")()(") + json +
+                            QLatin1Char(')'),
+                        timeoutMs);
+    }
+    if (!answer) {
+      // Sent or not, these may be sent again: freeing an entry twice is harmless.
+      for (const QJsonValue& entry : sent) releases.append(entry);
+      return std::nullopt;
+    }
+    return answer->toMap();
+  }
+
+  // Runs source in the bridge's world and waits for its value, at most timeoutMs.
+  std::optional<QVariant> Evaluate(const QString& source, unsigned timeoutMs) {
+    if (page.isNull() || dead) return std::nullopt;
     auto wait = std::make_shared<Wait>();
     std::weak_ptr<Core> self = weak_from_this();
     page->runJavaScript(source, kWorld, [wait, self](const QVariant& result) {
@@ -82,11 +102,9 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
     }
     if (!wait->done) {
       if (!dead) hung = true;
-      // Sent or not, these may be sent again: freeing an entry twice is harmless.
-      for (const QJsonValue& entry : sent) releases.append(entry);
       return std::nullopt;
     }
-    return wait->result.toMap();
+    return wait->result;
   }
 
   // Ends every wait in progress at once (the renderer is gone).
@@ -230,11 +248,12 @@ AutomationObject PageBridge::Document(unsigned timeoutMs) {
 }
 
 std::optional<LRESULT> PageBridge::DocumentRequest(unsigned timeoutMs, bool abortIfHung) {
-  const auto answer = core_->Run({{QStringLiteral("op"), QStringLiteral("document")}}, timeoutMs,
+  const std::shared_ptr<Core> core = core_;  // outlives this bridge if it goes during the wait
+  const auto answer = core->Run({{QStringLiteral("op"), QStringLiteral("document")}}, timeoutMs,
                                  abortIfHung);
   if (!answer || !answer->contains(QStringLiteral("token"))) return std::nullopt;
   return windows::LresultFromObject(
-      BridgeObject::Make(core_, answer->value(QStringLiteral("token")).toString(), 0));
+      BridgeObject::Make(core, answer->value(QStringLiteral("token")).toString(), 0));
 }
 
 int PageBridge::RegistrySize() {

@@ -8,11 +8,7 @@
 #include <cstdlib>
 
 namespace quillo::testing {
-namespace {
-
-// Waits in a nested loop until done() is true or the time runs out.
-template <typename Done>
-bool WaitUntil(Done done, int timeoutMs) {
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   QEventLoop loop;
   QTimer timeout;
   timeout.setSingleShot(true);
@@ -26,8 +22,6 @@ bool WaitUntil(Done done, int timeoutMs) {
   if (!done()) loop.exec();
   return done();
 }
-
-}  // namespace
 
 std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv) {
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
@@ -70,9 +64,9 @@ bool EnginePage::LoadBody(const QString& body) {
               body + QStringLiteral("</body></html>"));
 }
 
-QVariant EnginePage::Evaluate(const QString& script, int timeoutMs) {
+QVariant EnginePage::Evaluate(const QString& script, quint32 world, int timeoutMs) {
   auto result = std::make_shared<std::optional<QVariant>>();
-  box_->page()->runJavaScript(script, 0, [result](const QVariant& value) { *result = value; });
+  box_->page()->runJavaScript(script, world, [result](const QVariant& value) { *result = value; });
   WaitUntil([&] { return result->has_value(); }, timeoutMs);
   return result->value_or(QVariant());
 }

@@ -5,11 +5,15 @@
 #include <QApplication>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 #include "browser_box.h"
 
 namespace quillo::testing {
+
+// Lets the event loop run until done() is true or the time runs out; true when done.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Prepares the process for Qt WebEngine (sandbox off as root, shared GL contexts) and makes
 // the application object. Call once, before anything else of Qt.
@@ -27,8 +31,8 @@ class EnginePage {
   // A page whose body holds these elements, with a click counter per element.
   bool LoadBody(const QString& body);
 
-  // Runs script in the page's own (main) world and waits for its value.
-  QVariant Evaluate(const QString& script, int timeoutMs = 5000);
+  // Runs script in a script world (the page's own by default) and waits for its value.
+  QVariant Evaluate(const QString& script, quint32 world = 0, int timeoutMs = 5000);
 
   qt::BrowserBox& box() { return *box_; }
 

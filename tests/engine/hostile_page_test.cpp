@@ -1,0 +1,211 @@
+// Pages that fight back: hung, crashing, navigating, changing under the walk, huge, or
+// hostile to the bridge. Each press must end, without a crash, with its case's result.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QTimer>
+
+#include "engine_fixture.h"
+#include "page_bridge.h"
+#include "web_page_operator.h"
+
+namespace quillo::testing {
+namespace {
+
+constexpr char kNumber[] = "+8613800138000";
+
+QString Inputs(int count) {
+  QString html;
+  for (int i = 0; i < count - 1; ++i) html += QStringLiteral("<input name=\"n%1\">").arg(i);
+  return html + QStringLiteral("<input id=\"phone-number\"><button id=\"ext-gen69\">x</button>");
+}
+
+QString CallingPage(const QString& extraScript = {}) {
+  return QStringLiteral(
+             "<!doctype html><meta charset=\"utf-8\"><input type=\"text\" id=\"phone-number\">"
+             "<input type=\"button\" id=\"ext-gen69\"><script>window.clicks = 0;"
+             "document.getElementById('ext-gen69').addEventListener('click', () => clicks++);") +
+         extraScript + QStringLiteral("</script>");
+}
+
+// One press of the call button: bind, fill, click.
+struct Press {
+  bool bound;
+  bool filled;
+  bool clicked;
+};
+
+Press PressCall(WebPageOperator& op, EnginePage& page, std::string_view number = kNumber) {
+  Press press{};
+  press.bound = op.Bind(page.box().windowHandle());
+  press.filled = op.FillTextBox("phone-number", number, 0);
+  press.clicked = op.ClickButton("ext-gen69", 0);
+  return press;
+}
+
+QString PhoneValue(EnginePage& page) {
+  // Read from the bridge's world, where the page cannot have changed the value getter.
+  return page.Evaluate(QStringLiteral("document.getElementById('phone-number').value"),
+                       qt::PageBridge::kWorld)
+      .toString();
+}
+
+TEST(HostilePageTest, ScriptThatNeverYieldsFailsThePressOnce) {
+  auto page = std::make_unique<EnginePage>();
+  ASSERT_TRUE(page->Load(CallingPage()));
+  WebPageOperator op;
+  ASSERT_TRUE(PressCall(op, *page).clicked);
+  page->Evaluate(QStringLiteral("setTimeout(() => { for (;;) {} }, 0); 1"));
+  const Press press = PressCall(op, *page);
+  EXPECT_FALSE(press.bound);
+  EXPECT_FALSE(press.filled);
+  EXPECT_FALSE(press.clicked);
+  EXPECT_TRUE(page->box().bridge().hung());
+  // Further calls fail at once instead of waiting again.
+  EXPECT_TRUE(page->box().bridge().Document().IsEmpty());
+  page.reset();  // the spinning renderer goes with its page
+}
+
+TEST(HostilePageTest, HungPageWorksAgainOnceItAnswers) {
+  EnginePage page;
+  ASSERT_TRUE(page.Load(CallingPage()));
+  page.Evaluate(
+      QStringLiteral("setTimeout(() => { const end = Date.now() + 2000; while (Date.now() < end) {} "
+                     "}, 0); 1"));
+  WebPageOperator op;
+  EXPECT_FALSE(PressCall(op, page).clicked);
+  ASSERT_TRUE(WaitUntil([&] { return !page.box().bridge().hung(); }, 5000));
+  const Press press = PressCall(op, page);
+  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  EXPECT_EQ(page.Evaluate(QStringLiteral("clicks")).toInt(), 1);
+}
+
+TEST(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
+  EnginePage page;
+  ASSERT_TRUE(page.LoadBody(Inputs(300)));
+  WebPageOperator op;
+  QTimer::singleShot(30, [&page] { kill(static_cast<pid_t>(page.box().page()->renderProcessPid()), SIGKILL); });
+  const Press killed = PressCall(op, page);
+  EXPECT_FALSE(killed.filled && killed.clicked);
+  WaitUntil([] { return false; }, 300);  // let the engine notice the crash
+  EXPECT_FALSE(PressCall(op, page).bound);
+  ASSERT_TRUE(page.Load(CallingPage()));
+  const Press press = PressCall(op, page);
+  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
+}
+
+TEST(HostilePageTest, NavigationDuringPressNeverReachesTheNewPage) {
+  EnginePage page;
+  ASSERT_TRUE(page.LoadBody(Inputs(300)));
+  WebPageOperator op;
+  // The new page has the same elements; what the press found on the old page must not
+  // reach them.
+  QTimer::singleShot(30, [&page] { page.box().setHtml(CallingPage(), QUrl("https://calling.test/b")); });
+  PressCall(op, page);
+  ASSERT_TRUE(WaitUntil([&] { return page.Evaluate(QStringLiteral("typeof clicks")) == "number"; },
+                        5000));
+  AutomationObject stale = op.GetDocument();
+  EXPECT_EQ(PhoneValue(page), QString());
+  if (!stale.IsEmpty()) {
+    EXPECT_TRUE(stale.GetObject("body").IsEmpty());
+  }
+  const Press press = PressCall(op, page);
+  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
+}
+
+TEST(HostilePageTest, OldDocumentObjectsFailAfterNavigation) {
+  EnginePage page;
+  ASSERT_TRUE(page.Load(CallingPage()));
+  AutomationObject document = page.box().bridge().Document();
+  AutomationObject input =
+      document.GetObject("body").GetObject("all").CallObject("tags", "input").CallObject("item", 0.0);
+  ASSERT_EQ(input.GetText("id"), "phone-number");
+  ASSERT_TRUE(page.Load(CallingPage()));
+  EXPECT_FALSE(input.PutText("value", kNumber));
+  EXPECT_EQ(input.GetText("id"), "");
+  EXPECT_TRUE(document.GetObject("body").IsEmpty());
+  EXPECT_EQ(PhoneValue(page), QString());
+}
+
+TEST(HostilePageTest, ElementsRemovedDuringWalk) {
+  EnginePage page;
+  ASSERT_TRUE(page.LoadBody(Inputs(400) +
+                            QStringLiteral("<script>setInterval(() => {"
+                                           "  const first = document.querySelector('input');"
+                                           "  if (first && first.id !== 'phone-number') first.remove();"
+                                           "}, 1);</script>")));
+  WebPageOperator op;
+  for (int i = 0; i < 3; ++i) PressCall(op, page);
+  op.ReleaseDocument();
+  EXPECT_EQ(page.box().bridge().RegistrySize(), 1);
+}
+
+TEST(HostilePageTest, TenThousandInputs) {
+  EnginePage page;
+  ASSERT_TRUE(page.LoadBody(Inputs(10000)));
+  WebPageOperator op;
+  const Press press = PressCall(op, page);
+  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
+}
+
+TEST(HostilePageTest, MainWorldRedefinitionsDoNotReachTheBridge) {
+  EnginePage page;
+  ASSERT_TRUE(page.Load(CallingPage(QStringLiteral(
+      "HTMLElement.prototype.click = function () { window.hijackedClick = true; };"
+      "Object.defineProperty(HTMLInputElement.prototype, 'value', {"
+      "  get() { return 'fake'; }, set(v) { window.hijackedValue = v; } });"
+      "Element.prototype.getElementsByTagName = () => [];"
+      "Map.prototype.get = () => null; JSON.parse = () => ({});"))));
+  WebPageOperator op;
+  const Press press = PressCall(op, page);
+  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
+  EXPECT_EQ(page.Evaluate(QStringLiteral("clicks")).toInt(), 1);
+  EXPECT_EQ(page.Evaluate(QStringLiteral("String(window.hijackedClick) + String(window.hijackedValue)")),
+            "undefinedundefined");
+}
+
+TEST(HostilePageTest, NumbersTravelAsDataNeverAsScript) {
+  const char* numbers[] = {
+      "'\");alert(1)//</script>",
+      "\"});globalThis.pwned=1;({\"",
+      "`${globalThis.pwned=1}`",
+      "\\\"\\\\\\n",
+      "\xE2\x80\xA8\xE2\x80\xA9",  // line and paragraph separators
+      "\xE6\x8B\xA8\xE5\x8F\xB7 \xF0\x9F\x98\x80 \xF0\xA0\x80\x80",  // 拨号, an emoji, CJK Ext B
+      "",
+  };
+  EnginePage page;
+  ASSERT_TRUE(page.Load(CallingPage(QStringLiteral("window.alert = () => { window.pwned = 1; };"))));
+  WebPageOperator op;
+  for (const char* utf8 : numbers) {
+    const Press press = PressCall(op, page, TextFromUtf8(utf8));
+    EXPECT_TRUE(press.filled) << utf8;
+    EXPECT_EQ(PhoneValue(page), QString::fromUtf8(utf8));
+    ASSERT_TRUE(op.Bind(page.box().windowHandle()));
+    const AutomationObject input = op.FindTextBox("phone-number", 0);
+    EXPECT_EQ(TextToUtf8(input.GetText("value")), utf8);
+  }
+  for (quint32 world : {0u, qt::PageBridge::kWorld}) {
+    EXPECT_EQ(page.Evaluate(QStringLiteral("typeof pwned"), world), "undefined") << world;
+  }
+}
+
+TEST(HostilePageTest, RegistryReturnsToBaselineAfterManyPresses) {
+  EnginePage page;
+  ASSERT_TRUE(page.Load(CallingPage()));
+  WebPageOperator op;
+  for (int i = 0; i < 1000; ++i) {
+    const Press press = PressCall(op, page);
+    ASSERT_TRUE(press.clicked) << i;
+  }
+  EXPECT_EQ(page.Evaluate(QStringLiteral("clicks")).toInt(), 1000);
+  op.ReleaseDocument();
+  EXPECT_EQ(page.box().bridge().RegistrySize(), 1);
+}
+
+}  // namespace
+}  // namespace quillo::testing
