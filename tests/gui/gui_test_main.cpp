@@ -1,0 +1,18 @@
+// Runs the window's tests against the real MainWindow, loaded once by the GUI runtime.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "gui_runtime.h"
+#include "gui_runtime_qt.h"
+#include "main_window.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  quillo::qt::AllowEngineAsRoot();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  quillo::LoadWindow(quillo::app::MainWindow());
+  const int code = RUN_ALL_TESTS();
+  return quillo::Exit(code);
+}

@@ -1,0 +1,120 @@
+// The built-in pages in the window's browser boxes: they load offline, the hidden calling
+// page stays live, and the call button drives it.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QWebEngineView>
+
+#include "dialer.h"
+#include "gui_support.h"
+
+namespace quillo {
+namespace {
+
+using testing::Control;
+using testing::Evaluate;
+using testing::WaitUntil;
+
+QWebEngineView* Box(const char* name) { return Control<QWebEngineView>(name); }
+
+bool Loaded(QWebEngineView& view) {
+  // The empty document a view starts with is "complete" too, so the address must be ours.
+  return Evaluate(view, QStringLiteral("location.protocol + document.readyState")).toString() ==
+         QStringLiteral("file:complete");
+}
+
+struct PageRow {
+  const char* box;
+  const char* path;   // below the pages folder
+  const char* title;  // once the page has run its scripts
+};
+
+const PageRow kPages[] = {
+    {"超文本浏览框1", "locale/cn/index.html", "ready"},
+    {"超文本浏览框2", "partner/index.html", "Tavenor fromuid=20180818"},
+    {"超文本浏览框3", "author/index.html", "Quillo 作者"},
+};
+
+class BuiltInPage : public ::testing::TestWithParam<PageRow> {};
+
+TEST_P(BuiltInPage, LoadsOfflineFromThePagesFolder) {
+  const PageRow& row = GetParam();
+  QWebEngineView* view = Box(row.box);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->url().toLocalFile(), qt::PagesFolder() + "/" + row.path);
+  ASSERT_TRUE(WaitUntil([&] { return Loaded(*view); }, 30000)) << row.box;
+  EXPECT_TRUE(WaitUntil([&] { return view->title() == QString::fromUtf8(row.title); }, 5000))
+      << row.box << ": " << view->title().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, BuiltInPage, ::testing::ValuesIn(kPages),
+                         [](const auto& param) { return "box" + std::to_string(3 - param.index); });
+
+class CallingPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view_ = Box("超文本浏览框1");
+    ASSERT_NE(view_, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Loaded(*view_); }, 30000));
+  }
+  int Clicks() {
+    return Evaluate(*view_, QStringLiteral("Number(document.documentElement.dataset.clicks || 0)"))
+        .toInt();
+  }
+  QWebEngineView* view_ = nullptr;
+};
+
+TEST_F(CallingPage, OffersTheInputAndTheButtonTheCallButtonLooksFor) {
+  EXPECT_EQ(Evaluate(*view_, QStringLiteral(
+                                 "(() => { const e = document.getElementById('phone-number');"
+                                 " return e.tagName + ' ' + e.type + ' ' + e.name; })()"))
+                .toString(),
+            QStringLiteral("INPUT text phone-number"));
+  EXPECT_EQ(Evaluate(*view_, QStringLiteral("document.getElementById('ext-gen69').type"))
+                .toString(),
+            QStringLiteral("button"));
+}
+
+TEST_F(CallingPage, StaysLiveOutOfTheUsersSight) {
+  EXPECT_EQ(Evaluate(*view_, QStringLiteral("document.visibilityState")).toString(),
+            QStringLiteral("visible"));
+  // A hidden page's timers are throttled to about one a second.
+  Evaluate(*view_, QStringLiteral("window.ticks = 0; window.ticker = setInterval(() => ++window.ticks, 20); 0"));
+  QTest::qWait(1000);
+  const int ticks = Evaluate(*view_, QStringLiteral("clearInterval(window.ticker); window.ticks")).toInt();
+  EXPECT_GE(ticks, 10);
+}
+
+TEST_F(CallingPage, ReportsTheCallAndCountsClicks) {
+  const int before = Clicks();
+  Evaluate(*view_, QStringLiteral("document.getElementById('phone-number').value = '10086';"
+                                  "document.getElementById('ext-gen69').click(); 0"));
+  EXPECT_TRUE(WaitUntil([&] { return view_->title() == QStringLiteral("calling:10086"); }, 5000))
+      << view_->title().toStdString();
+  EXPECT_EQ(Clicks(), before + 1);
+}
+
+TEST_F(CallingPage, CallButtonFillsAndClicksThePage) {
+  app::Operator() = std::make_unique<WebPageOperator>();
+  auto* number = Control<QLineEdit>("编辑框1");
+  number->setText(QStringLiteral("+8613800138000"));
+  const int before = Clicks();
+  QTest::mouseClick(Control<QPushButton>("按钮10"), Qt::LeftButton);
+  EXPECT_TRUE(WaitUntil([&] { return view_->title() == QStringLiteral("calling:+8613800138000"); },
+                        5000))
+      << view_->title().toStdString();
+  EXPECT_EQ(Clicks(), before + 1);
+  EXPECT_EQ(Evaluate(*view_, QStringLiteral("document.getElementById('phone-number').value"))
+                .toString(),
+            QStringLiteral("+8613800138000"));
+  EXPECT_EQ(number->text(), QStringLiteral("+8613800138000")) << "the call leaves the box alone";
+  // A second press binds, fills and clicks again.
+  QTest::mouseClick(Control<QPushButton>("按钮10"), Qt::LeftButton);
+  EXPECT_TRUE(WaitUntil([&] { return Clicks() == before + 2; }, 5000));
+  app::Operator().reset();
+}
+
+}  // namespace
+}  // namespace quillo

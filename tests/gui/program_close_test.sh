@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The real program, closed through its frame (wmctrl -c: WM_DELETE_WINDOW from the window
+# manager), exits with code 0. Run inside x_session.sh. The program must start as root
+# without being told to turn the engine's sandbox off.
+set -uo pipefail
+program=$1
+caption='Quillo BY中国人，中国范~'
+unset QTWEBENGINE_DISABLE_SANDBOX
+
+"$program" &
+pid=$!
+for _ in $(seq 1 600); do
+  wmctrl -l | grep -qF "$caption" && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if ! wmctrl -l | grep -qF "$caption"; then
+  echo "FAIL: the window did not appear" >&2
+  kill "$pid" 2>/dev/null
+  exit 1
+fi
+sleep 1  # let the pages start loading, as a user's session would
+wmctrl -c "$caption"
+for _ in $(seq 1 300); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "FAIL: the program still runs after its window was closed" >&2
+  kill -9 "$pid"
+  exit 1
+fi
+wait "$pid"
+code=$?
+echo "exit code: $code"
+[[ $code -eq 0 ]]

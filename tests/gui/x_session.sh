@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs a command inside a private X session: a fresh Xvfb on a free display and openbox as
+# its window manager, so that windows get frames and can be closed through them. Whatever
+# DISPLAY held before is ignored. Exits with the command's code.
+set -uo pipefail
+
+fd_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 1 100); do
+  [[ -s "$fd_file" ]] && break
+  sleep 0.05
+done
+display=$(head -n1 "$fd_file")
+rm -f "$fd_file"
+if [[ -z "$display" ]]; then
+  echo "x_session: Xvfb did not start" >&2
+  kill "$xvfb" 2>/dev/null
+  exit 1
+fi
+export DISPLAY=":$display"
+openbox --sm-disable >/dev/null 2>&1 &
+openbox=$!
+# wmctrl answers once openbox manages the screen.
+for _ in $(seq 1 100); do
+  wmctrl -m >/dev/null 2>&1 && break
+  sleep 0.05
+done
+
+"$@"
+code=$?
+kill "$openbox" "$xvfb" 2>/dev/null
+wait "$openbox" "$xvfb" 2>/dev/null
+exit "$code"
