@@ -44,6 +44,9 @@ class PageBridge {
   // True after a call ran out of time, until the page answers again.
   bool hung() const;
 
+  // How many calls have been sent into the page so far (for measurements).
+  long long roundTrips() const;
+
   struct Core;
 
  private:

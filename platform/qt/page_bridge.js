@@ -3,17 +3,24 @@
 //   (globalThis.__quilloCall || <this function>())(request)
 // so the first call into a new document installs it. The objects handed out live in a
 // registry keyed by a token that is new for every document; a request that carries another
-// document's token reaches nothing.
+// document's token reaches nothing. Every answer is a text whose first letter says what
+// follows: u (nothing), s (a text), n (a number), o (an object's id), d (the document's
+// token) or e (an error).
 (function install() {
   'use strict';
+  // id -> object, object -> id, and id -> how many handles the program holds on it. An
+  // object keeps its id while the program holds it, and a freed id is given out again
+  // lowest first, so the calls of one press read the same as those of the press before.
   const objects = new Map([[0, document]]);
-  let nextId = 1;
+  const ids = new Map([[document, 0]]);
+  const handles = new Map([[0, 1]]);
   const bytes = new Uint32Array(4);
   crypto.getRandomValues(bytes);
   const token = Array.from(bytes, (b) => b.toString(36)).join('-');
 
   // What element.all is on the browsers that have it: the element's descendants, with a
   // tags(name) that picks those of one tag name, both in document order.
+  const allCollections = new WeakMap();
   class AllCollection {
     constructor(root) {
       this.root = root;
@@ -25,25 +32,31 @@
   }
 
   function encode(value) {
-    if (value === undefined || value === null) return {};
+    if (value === undefined || value === null) return 'u';
     switch (typeof value) {
-      case 'string': return {s: value};
-      case 'number': return {n: value};
-      case 'boolean': return {n: value ? 1 : 0};
-      case 'bigint': return {n: Number(value)};
+      case 'string': return 's' + value;
+      case 'number': return 'n' + value;
+      case 'boolean': return value ? 'n1' : 'n0';
+      case 'bigint': return 'n' + Number(value);
       case 'object':
       case 'function': {
-        const id = nextId++;
-        objects.set(id, value);
-        return {o: id};
+        let id = ids.get(value);
+        if (id === undefined) {
+          id = 1;
+          while (objects.has(id)) id++;
+          objects.set(id, value);
+          ids.set(value, id);
+        }
+        handles.set(id, (handles.get(id) || 0) + 1);
+        return 'o' + id;
       }
-      default: return {};
+      default: return 'u';
     }
   }
 
   function decode(argument) {
     if ('s' in argument) return String(argument.s);
-    if ('n' in argument) return Number(argument.n);
+    if ('n' in argument) return Number(argument.n);  // also reads "Infinity" and "NaN"
     if ('o' in argument) return objects.get(argument.o);
     return undefined;
   }
@@ -56,33 +69,44 @@
     // Entries whose last reference the program gave up, as [token, id]; those of other
     // documents are gone already.
     for (const [owner, id] of request.release || []) {
-      if (owner === token && id !== 0) objects.delete(id);
+      if (owner !== token || id === 0 || !objects.has(id)) continue;
+      const left = handles.get(id) - 1;
+      if (left > 0) {
+        handles.set(id, left);
+      } else {
+        ids.delete(objects.get(id));
+        objects.delete(id);
+        handles.delete(id);
+      }
     }
-    if (request.op === 'document') return {token, o: 0};
-    if (request.token !== token) return {error: 'stale'};
-    if (request.op === 'count') return {n: objects.size};
-    if (!objects.has(request.id)) return {error: 'gone'};
+    if (request.op === 'document') return 'd' + token;
+    if (request.token !== token) return 'estale';
+    if (request.op === 'count') return 'n' + objects.size;
+    if (!objects.has(request.id)) return 'egone';
     const target = objects.get(request.id);
     const name = String(request.name);
     try {
       if (request.op === 'get') {
-        if (name === 'all' && target instanceof Element) return encode(new AllCollection(target));
-        if (!has(target, name)) return {error: 'no member'};
+        if (name === 'all' && target instanceof Element) {
+          if (!allCollections.has(target)) allCollections.set(target, new AllCollection(target));
+          return encode(allCollections.get(target));
+        }
+        if (!has(target, name)) return 'eno member';
         return encode(target[name]);
       }
       if (request.op === 'put') {
-        if (!has(target, name)) return {error: 'no member'};
+        if (!has(target, name)) return 'eno member';
         target[name] = decode(request.value);
-        return {};
+        return 'u';
       }
       if (request.op === 'call') {
-        if (!has(target, name) || typeof target[name] !== 'function') return {error: 'no method'};
+        if (!has(target, name) || typeof target[name] !== 'function') return 'eno method';
         return encode(target[name](...(request.args || []).map(decode)));
       }
     } catch (e) {
-      return {error: String(e && e.name)};
+      return 'e' + String(e && e.name);
     }
-    return {error: 'unknown request'};
+    return 'eunknown request';
   }
 
   Object.defineProperty(globalThis, '__quilloCall', {value: call});
