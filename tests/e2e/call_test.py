@@ -1,0 +1,173 @@
+"""The real program, driven as a person drives it: dial pad keys and the call button pressed
+with xdotool under a virtual display, the calling page read through the engine's remote
+debugging. Usage: call_test.py PROGRAM [SLOW_PROGRAM]
+
+PROGRAM is Quillo as built. SLOW_PROGRAM, if given, is Quillo built with its calling page at
+http://127.0.0.1:47811/, which this test serves and holds back until it lets it load.
+"""
+import http.server
+import os
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+import cdp
+
+PAGES = os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])), "..", "share", "quillo",
+                     "pages")
+# Where the keys stand in the window's client area: left, top, width, height.
+KEYS = {
+    "1": (16, 63), "2": (72, 63), "3": (128, 63), "4": (16, 95), "5": (72, 95),
+    "6": (128, 95), "7": (16, 127), "8": (72, 127), "9": (128, 127), "*": (16, 159),
+    "0": (72, 159), "#": (128, 159), "+": (16, 191),
+}
+CALL_BUTTON = (96 + 40, 186 + 16)
+NUMBER_BOX = (16 + 80, 32 + 12)
+NUMBER = "+8613800138000"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for(what, timeout=20.0):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        try:
+            value = what()
+            if value:
+                return value
+        except (OSError, ConnectionError, ValueError, IndexError, subprocess.CalledProcessError):
+            pass
+        time.sleep(0.1)
+    raise AssertionError(f"timed out waiting for {what.__doc__ or what}")
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True,
+                          text=True).stdout.strip()
+
+
+class Dialer:
+    """One run of the program, with its window and its calling page."""
+
+    def __init__(self, program):
+        self.port = free_port()
+        env = dict(os.environ, QTWEBENGINE_REMOTE_DEBUGGING=f"127.0.0.1:{self.port}")
+        self.process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+
+        def window():
+            """the window"""
+            return xdotool("search", "--onlyvisible", "--name", "^Quillo BY").split()[0]
+        self.window = wait_for(window)
+
+    def calling_page(self):
+        """The calling page's target, once the engine lists it."""
+        def target():
+            """the calling page's debugging target"""
+            return [t for t in cdp.pages(self.port)
+                    if "/locale/cn/" in t.get("url", "") or ":47811/" in t.get("url", "")]
+        return cdp.Page(wait_for(target)[0]["webSocketDebuggerUrl"])
+
+    def click(self, position):
+        x, y = position
+        xdotool("mousemove", "--window", self.window, str(x), str(y), "click", "1")
+        time.sleep(0.05)
+
+    def dial(self, number):
+        for key in number:
+            left, top = KEYS[key]
+            self.click((left + 24, top + 12))
+
+    def number_box(self):
+        """The number box's text, copied out of it as a person would."""
+        self.click(NUMBER_BOX)
+        xdotool("key", "--window", self.window, "ctrl+a", "ctrl+c")
+        time.sleep(0.1)
+        return subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True,
+                              text=True).stdout
+
+    def close(self):
+        if self.process.poll() is None:
+            subprocess.run(["wmctrl", "-i", "-c", self.window], check=False)
+            try:
+                return self.process.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+        return self.process.wait()
+
+
+def page_state(page):
+    return page.evaluate(
+        "({title: document.title, value: document.getElementById('phone-number').value,"
+        " clicks: Number(document.documentElement.dataset.clicks || 0)})")
+
+
+class CallTest(unittest.TestCase):
+    def test_dial_pad_and_call_button_place_the_call(self):
+        dialer = Dialer(sys.argv[1])
+        try:
+            page = dialer.calling_page()
+            wait_for(lambda: page.evaluate("document.readyState") == "complete")
+            dialer.dial(NUMBER)
+            dialer.click(CALL_BUTTON)
+            state = wait_for(lambda: (s := page_state(page))["clicks"] == 1 and s)
+            self.assertEqual(state["value"], NUMBER)
+            self.assertEqual(state["title"], "calling:" + NUMBER)
+            dialer.click(CALL_BUTTON)
+            state = wait_for(lambda: (s := page_state(page))["clicks"] == 2 and s)
+            self.assertEqual(state["value"], NUMBER)
+            self.assertEqual(dialer.number_box(), NUMBER)
+            page.close()
+        finally:
+            self.assertEqual(dialer.close(), 0)
+
+    @unittest.skipIf(len(sys.argv) < 3, "no program with a held-back calling page")
+    def test_press_before_the_calling_page_has_loaded_does_nothing(self):
+        release = threading.Event()
+
+        class Held(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *args, **kwargs):
+                super().__init__(*args, directory=os.path.join(PAGES, "locale", "cn"),
+                                 **kwargs)
+
+            def do_GET(self):
+                release.wait(timeout=60)
+                super().do_GET()
+
+            def log_message(self, *args):
+                pass
+
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 47811), Held)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        dialer = Dialer(sys.argv[2])
+        try:
+            dialer.dial("138")
+            dialer.click(CALL_BUTTON)
+            dialer.click(CALL_BUTTON)
+            self.assertIsNone(dialer.process.poll(), "the program stays up")
+            release.set()
+            page = dialer.calling_page()
+            wait_for(lambda: page.evaluate("document.readyState") == "complete")
+            self.assertEqual(page_state(page)["clicks"], 0)
+            self.assertEqual(page_state(page)["value"], "")
+            dialer.click(CALL_BUTTON)
+            state = wait_for(lambda: (s := page_state(page))["clicks"] == 1 and s)
+            self.assertEqual(state["value"], "138")
+            page.close()
+        finally:
+            release.set()
+            code = dialer.close()
+            server.shutdown()
+            self.assertEqual(code, 0)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1])
