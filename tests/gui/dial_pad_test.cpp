@@ -45,7 +45,7 @@ const DialCase kCases[] = {
     {"PlusAnywhereAndAgain", "+86", {"按钮加号键", "按钮1", "按钮加号键"}, "+86+1+"},
     {"StarAndHashLikeDigits", "", {"按钮米子键", "按钮井号键", "按钮0"}, "*#0"},
     {"TypedLettersStay", "abc", {"按钮5"}, "abc5"},
-    {"ChineseTextStays", "号码", {"按钮9"}, "号码9"},
+    {"SpacesAndDashesStay", "138 0013-", {"按钮9"}, "138 0013-9"},
 };
 
 class DialPad : public ::testing::TestWithParam<DialCase> {};

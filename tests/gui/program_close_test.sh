@@ -19,6 +19,18 @@ if ! wmctrl -l | grep -qF "$caption"; then
   kill "$pid" 2>/dev/null
   exit 1
 fi
+# The window manager offers no maximising, and the client area is fixed at 344 x 252.
+window=$(xdotool search --onlyvisible --name "Quillo BY" | head -n1)
+actions=$(xprop -id "$window" _NET_WM_ALLOWED_ACTIONS)
+hints=$(xprop -id "$window" WM_NORMAL_HINTS)
+status=0
+if grep -q MAXIMIZE <<<"$actions" || ! grep -q CLOSE <<<"$actions"; then
+  echo "FAIL: allowed actions: $actions" >&2
+  status=1
+fi
+for size in "minimum size: 344 by 252" "maximum size: 344 by 252"; do
+  grep -q "$size" <<<"$hints" || { echo "FAIL: no '$size' in $hints" >&2; status=1; }
+done
 sleep 1  # let the pages start loading, as a user's session would
 wmctrl -c "$caption"
 for _ in $(seq 1 300); do
@@ -33,4 +45,4 @@ fi
 wait "$pid"
 code=$?
 echo "exit code: $code"
-[[ $code -eq 0 ]]
+[[ $code -eq 0 && $status -eq 0 ]]
