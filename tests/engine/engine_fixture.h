@@ -15,8 +15,8 @@ namespace quillo::testing {
 // Lets the event loop run until done() is true or the time runs out; true when done.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 
-// Prepares the process for Qt WebEngine (sandbox off as root, shared GL contexts) and makes
-// the application object. Call once, before anything else of Qt.
+// Prepares the process for Qt WebEngine (sandbox off as root, shared GL contexts, no
+// display unless QT_QPA_PLATFORM asks for one) and makes the application object. Call once, before anything else of Qt.
 std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv);
 
 // A shown browser box with a page loaded from HTML. The page is live: it counts as visible

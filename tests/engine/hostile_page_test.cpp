@@ -56,6 +56,7 @@ TEST(HostilePageTest, ScriptThatNeverYieldsFailsThePressOnce) {
   WebPageOperator op;
   ASSERT_TRUE(PressCall(op, *page).clicked);
   page->Evaluate(QStringLiteral("setTimeout(() => { for (;;) {} }, 0); 1"));
+  WaitUntil([] { return false; }, 200);  // the timer fires and the page stops answering
   const Press press = PressCall(op, *page);
   EXPECT_FALSE(press.bound);
   EXPECT_FALSE(press.filled);
@@ -70,8 +71,9 @@ TEST(HostilePageTest, HungPageWorksAgainOnceItAnswers) {
   EnginePage page;
   ASSERT_TRUE(page.Load(CallingPage()));
   page.Evaluate(
-      QStringLiteral("setTimeout(() => { const end = Date.now() + 2000; while (Date.now() < end) {} "
+      QStringLiteral("setTimeout(() => { const end = Date.now() + 2500; while (Date.now() < end) {} "
                      "}, 0); 1"));
+  WaitUntil([] { return false; }, 200);  // the timer fires and the page stops answering
   WebPageOperator op;
   EXPECT_FALSE(PressCall(op, page).clicked);
   ASSERT_TRUE(WaitUntil([&] { return !page.box().bridge().hung(); }, 5000));
