@@ -132,6 +132,31 @@ TEST_F(Runtime, ProcessPendingMessagesHandlesQueuedEvents) {
   EXPECT_TRUE(ran);
 }
 
+struct AddressRow {
+  const char* address;
+  QUrl expected;
+  bool builtIn;
+};
+
+TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
+  const QString pages = qt::PagesFolder();
+  EXPECT_TRUE(pages.endsWith(QStringLiteral("/share/quillo/pages"))) << pages.toStdString();
+  QUrl partner = QUrl::fromLocalFile(pages + QStringLiteral("/partner/index.html"));
+  partner.setQuery(QStringLiteral("fromuid=42&x=1"));
+  const AddressRow rows[] = {
+      {"https://calls.example/locale/cn", QUrl(QStringLiteral("https://calls.example/locale/cn")),
+       false},
+      {"locale/cn/index.html",
+       QUrl::fromLocalFile(pages + QStringLiteral("/locale/cn/index.html")), true},
+      {"partner/index.html?fromuid=42&x=1", partner, true},
+      {"", QUrl(), false},
+  };
+  for (const AddressRow& row : rows) {
+    EXPECT_EQ(qt::ResolveAddress(row.address), row.expected) << row.address;
+    EXPECT_EQ(qt::ResolveAddress(row.address).isLocalFile(), row.builtIn) << row.address;
+  }
+}
+
 }  // namespace
 }  // namespace quillo
 
