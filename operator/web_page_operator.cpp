@@ -30,7 +30,7 @@ WebPageOperator::~WebPageOperator() {
 }
 
 std::unique_ptr<WebPageOperator> WebPageOperator::Copy() const {
-  return std::unique_ptr<WebPageOperator>(new WebPageOperator(*this));
+  return std::make_unique<WebPageOperator>(*this);
 }
 
 bool WebPageOperator::Bind(std::int32_t window) {

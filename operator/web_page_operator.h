@@ -67,11 +67,11 @@ class WebPageOperator {
 
   std::int32_t boundWindow() const { return boundWindow_; }
 
- protected:
+  // What Copy makes: the same document and bound window, its own COM initialisation.
   WebPageOperator(const WebPageOperator& other);
+  WebPageOperator& operator=(const WebPageOperator&) = delete;
 
  private:
-  WebPageOperator& operator=(const WebPageOperator&) = delete;
 
   // Walks one tag's collection; returns the element that matched, or an empty object.
   AutomationObject WalkCollection(std::string_view tag, std::string_view typeFilter,

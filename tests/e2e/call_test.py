@@ -11,6 +11,7 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
@@ -36,7 +37,7 @@ def free_port():
         return s.getsockname()[1]
 
 
-def wait_for(what, timeout=20.0):
+def wait_for(what, timeout=60.0):
     end = time.monotonic() + timeout
     while time.monotonic() < end:
         try:
@@ -60,13 +61,21 @@ class Dialer:
     def __init__(self, program):
         self.port = free_port()
         env = dict(os.environ, QTWEBENGINE_REMOTE_DEBUGGING=f"127.0.0.1:{self.port}")
-        self.process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+        self.log = tempfile.TemporaryFile()
+        self.process = subprocess.Popen([program], env=env, stdout=self.log,
+                                        stderr=subprocess.STDOUT)
 
         def window():
             """the window"""
             return xdotool("search", "--onlyvisible", "--name", "^Quillo BY").split()[0]
-        self.window = wait_for(window)
+        try:
+            self.window = wait_for(window, timeout=60)
+        except AssertionError:
+            self.process.kill()
+            self.process.wait()
+            self.log.seek(0)
+            sys.stderr.write(self.log.read()[-6000:].decode(errors="replace"))
+            raise
 
     def calling_page(self):
         """The calling page's target, once the engine lists it."""
@@ -95,13 +104,25 @@ class Dialer:
                               text=True).stdout
 
     def close(self):
+        """Closes the window through its frame; the program's exit code."""
         if self.process.poll() is None:
             subprocess.run(["wmctrl", "-i", "-c", self.window], check=False)
             try:
-                return self.process.wait(timeout=20)
+                self.process.wait(timeout=60)
             except subprocess.TimeoutExpired:
                 self.process.kill()
-        return self.process.wait()
+        code = self.process.wait()
+        if code != 0:  # show what the program said about it
+            self.log.seek(0)
+            sys.stderr.write(self.log.read()[-6000:].decode(errors="replace"))
+        self.log.close()
+        return code
+
+
+def page_loaded(page):
+    """The calling page itself has loaded (not the blank page before it)."""
+    return page.evaluate("document.readyState === 'complete' &&"
+                         " !!document.getElementById('phone-number')")
 
 
 def page_state(page):
@@ -115,7 +136,7 @@ class CallTest(unittest.TestCase):
         dialer = Dialer(sys.argv[1])
         try:
             page = dialer.calling_page()
-            wait_for(lambda: page.evaluate("document.readyState") == "complete")
+            wait_for(lambda: page_loaded(page))
             dialer.dial(NUMBER)
             dialer.click(CALL_BUTTON)
             state = wait_for(lambda: (s := page_state(page))["clicks"] == 1 and s)
@@ -155,7 +176,7 @@ class CallTest(unittest.TestCase):
             self.assertIsNone(dialer.process.poll(), "the program stays up")
             release.set()
             page = dialer.calling_page()
-            wait_for(lambda: page.evaluate("document.readyState") == "complete")
+            wait_for(lambda: page_loaded(page))
             self.assertEqual(page_state(page)["clicks"], 0)
             self.assertEqual(page_state(page)["value"], "")
             dialer.click(CALL_BUTTON)
@@ -170,4 +191,7 @@ class CallTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    # A test runner's time-out ends this script with SIGTERM: leave through the tests'
+    # finally clauses, which close or kill the program, rather than leave it behind.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     unittest.main(argv=sys.argv[:1])

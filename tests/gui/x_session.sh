@@ -29,6 +29,16 @@ done
 
 "$@"
 code=$?
+# Whatever the command left running on this display (a program whose test was cut short)
+# goes with it, so that it cannot spin on after its X server is gone.
+for environ in /proc/[0-9]*/environ; do
+  pid=${environ#/proc/}
+  pid=${pid%/environ}
+  [[ "$pid" == "$$" || "$pid" == "$openbox" ]] && continue
+  if tr '\0' '\n' <"$environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY"; then
+    kill -9 "$pid" 2>/dev/null
+  fi
+done
 kill "$openbox" "$xvfb" 2>/dev/null
 wait "$openbox" "$xvfb" 2>/dev/null
 exit "$code"
