@@ -65,10 +65,10 @@ class FakeDom::Collection : public FakeDom::Object {
 
 class FakeDom::Element : public FakeDom::Object {
  public:
-  Element(FakeDom& dom, ElementSpec elementSpec, int elementIndex)
-      : Object(dom), spec(std::move(elementSpec)), index(elementIndex) {}
+  Element(FakeDom& dom, PageElement elementData, int elementIndex)
+      : Object(dom), data(std::move(elementData)), index(elementIndex) {}
 
-  ElementSpec spec;
+  PageElement data;
   int index;
   std::string value;
   int clicks = 0;
@@ -76,22 +76,22 @@ class FakeDom::Element : public FakeDom::Object {
 
  protected:
   bool Is(std::initializer_list<std::string_view> tags) const {
-    return std::find(tags.begin(), tags.end(), spec.tag) != tags.end();
+    return std::find(tags.begin(), tags.end(), data.tag) != tags.end();
   }
   std::optional<Value> DoGet(std::string_view name) override {
     if (name == "type") {
       // As browsers report it: inputs default to text, buttons to submit.
-      if (spec.tag == "input") return Value(spec.type.empty() ? "text" : spec.type);
-      if (spec.tag == "button") return Value(spec.type.empty() ? "submit" : spec.type);
-      if (spec.tag == "textarea") return Value(Text("textarea"));
+      if (data.tag == "input") return Value(data.type.empty() ? "text" : data.type);
+      if (data.tag == "button") return Value(data.type.empty() ? "submit" : data.type);
+      if (data.tag == "textarea") return Value(Text("textarea"));
       return std::nullopt;
     }
     if (name == "name") {
       if (!Is({"input", "button", "textarea", "select", "a", "form"})) return std::nullopt;
-      return Value(spec.name);
+      return Value(data.name);
     }
-    if (name == "id") return Value(spec.id);
-    if (name == "title") return Value(spec.title);
+    if (name == "id") return Value(data.id);
+    if (name == "title") return Value(data.title);
     if (name == "value" && Is({"input", "button", "textarea"})) return Value(value);
     if (name == "all") {
       // Only the body has descendants in this flat page.
@@ -152,19 +152,19 @@ FakeDom::FakeDom() {
   document_ = static_cast<DocumentObject*>(
       objects_.emplace_back(std::make_unique<DocumentObject>(*this)).get());
   body_ = static_cast<Element*>(
-      objects_.emplace_back(std::make_unique<Element>(*this, ElementSpec{"body", "", "", "", ""}, -1)).get());
+      objects_.emplace_back(std::make_unique<Element>(*this, PageElement{"body", "", "", "", ""}, -1)).get());
 }
 
-FakeDom::FakeDom(const std::vector<ElementSpec>& elements) : FakeDom() {
-  for (const ElementSpec& spec : elements) Add(spec);
+FakeDom::FakeDom(const std::vector<PageElement>& elements) : FakeDom() {
+  for (const PageElement& data : elements) Add(data);
 }
 
 FakeDom::~FakeDom() = default;
 
-int FakeDom::Add(const ElementSpec& spec) {
+int FakeDom::Add(const PageElement& data) {
   const int index = static_cast<int>(elements_.size());
   elements_.push_back(static_cast<Element*>(
-      objects_.emplace_back(std::make_unique<Element>(*this, spec, index)).get()));
+      objects_.emplace_back(std::make_unique<Element>(*this, data, index)).get()));
   return index;
 }
 
@@ -177,7 +177,7 @@ AutomationObject FakeDom::Hand(Object* object) { return AutomationObject::Share(
 std::vector<FakeDom::Element*> FakeDom::Attached(std::string_view tag) const {
   std::vector<Element*> out;
   for (Element* element : elements_) {
-    if (element->attached && (tag.empty() || element->spec.tag == tag)) out.push_back(element);
+    if (element->attached && (tag.empty() || element->data.tag == tag)) out.push_back(element);
   }
   return out;
 }
@@ -197,7 +197,7 @@ int FakeDom::IndexOf(const AutomationObject& object) const {
   return -1;
 }
 
-std::string ToHtml(const std::vector<ElementSpec>& elements) {
+std::string ToHtml(const std::vector<PageElement>& elements) {
   auto attribute = [](const char* name, const std::string& value) {
     std::string escaped;
     for (char c : value) {
@@ -212,7 +212,7 @@ std::string ToHtml(const std::vector<ElementSpec>& elements) {
   };
   std::string html;
   for (size_t i = 0; i < elements.size(); ++i) {
-    const ElementSpec& e = elements[i];
+    const PageElement& e = elements[i];
     html += "<" + e.tag + " data-index=\"" + std::to_string(i) + "\"" + attribute("type", e.type) +
             attribute("name", e.name) + attribute("id", e.id) + attribute("title", e.title) + ">";
     if (e.tag != "input") html += "</" + e.tag + ">";

@@ -11,20 +11,20 @@
 #include <vector>
 
 #include "automation.h"
-#include "element_spec.h"
+#include "page_element.h"
 
 namespace quillo::testing {
 
 class FakeDom {
  public:
   FakeDom();
-  explicit FakeDom(const std::vector<ElementSpec>& elements);
+  explicit FakeDom(const std::vector<PageElement>& elements);
   ~FakeDom();
   FakeDom(const FakeDom&) = delete;
   FakeDom& operator=(const FakeDom&) = delete;
 
   // Appends an element to the body; returns its index.
-  int Add(const ElementSpec& spec);
+  int Add(const PageElement& element);
   // Takes the element out of the body (its index stays valid for the checks below).
   void Remove(int index);
 

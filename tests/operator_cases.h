@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "element_spec.h"
+#include "page_element.h"
 
 namespace quillo::testing {
 
@@ -14,7 +14,7 @@ enum class Action { kFindFormElement, kFindTextBox, kFillTextBox, kFindButton, k
 
 struct OperatorCase {
   const char* name;
-  std::vector<ElementSpec> page;
+  std::vector<PageElement> page;
   Action action;
   std::string key;
   int skip = 0;
@@ -28,8 +28,8 @@ struct OperatorCase {
 inline void PrintTo(const OperatorCase& c, std::ostream* out) { *out << c.name; }
 
 inline std::vector<OperatorCase> OperatorCases() {
-  const ElementSpec phoneText{"input", "text", "phone-number", "phone-number", ""};
-  const ElementSpec dialButton{"input", "button", "", "ext-gen69", ""};
+  const PageElement phoneText{"input", "text", "phone-number", "phone-number", ""};
+  const PageElement dialButton{"input", "button", "", "ext-gen69", ""};
   return {
       // Text boxes.
       {"FillsFirstTextInputById", {{"input", "text", "", "phone-number", ""}},

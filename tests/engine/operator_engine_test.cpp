@@ -1,7 +1,7 @@
 // The shared table of search, fill and click cases, run against real pages.
 #include <gtest/gtest.h>
 
-#include "element_spec.h"
+#include "page_element.h"
 #include "engine_fixture.h"
 #include "operator_case_runner.h"
 #include "page_bridge.h"

@@ -7,7 +7,7 @@
 
 namespace quillo::testing {
 
-struct ElementSpec {
+struct PageElement {
   std::string tag;    // "input", "button", "textarea", "a", "div", ...
   std::string type;   // the type attribute; empty: none (inputs read "text", buttons "submit")
   std::string name;
@@ -16,6 +16,6 @@ struct ElementSpec {
 };
 
 // The elements as the body of an HTML page (UTF-8), each with a data-index attribute.
-std::string ToHtml(const std::vector<ElementSpec>& elements);
+std::string ToHtml(const std::vector<PageElement>& elements);
 
 }  // namespace quillo::testing
