@@ -35,7 +35,7 @@ for environ in /proc/[0-9]*/environ; do
   pid=${environ#/proc/}
   pid=${pid%/environ}
   [[ "$pid" == "$$" || "$pid" == "$openbox" ]] && continue
-  if tr '\0' '\n' <"$environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY"; then
+  if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qx "DISPLAY=$DISPLAY"; then
     kill -9 "$pid" 2>/dev/null
   fi
 done
