@@ -54,7 +54,6 @@ class FakeDom {
   int IndexOf(const AutomationObject& object) const;
 
  private:
-  friend class FakeObject;
   class Object;
   class Element;
   class Collection;

@@ -26,8 +26,6 @@ class BrowserBox : public QWebEngineView {
 
   // The box's own window in the registry (what "control window handle" gives).
   std::int32_t windowHandle() const { return HandleFromWindow(outer_); }
-  // The browser's document window below it.
-  std::int32_t documentWindowHandle() const { return HandleFromWindow(server_); }
 
   PageBridge& bridge() { return *bridge_; }
 

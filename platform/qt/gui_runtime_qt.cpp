@@ -24,6 +24,7 @@
 #include "form_window.h"
 #include "gui_runtime.h"
 #include "hyperlink_box.h"
+#include "window_registry.h"
 
 namespace quillo {
 namespace {
@@ -212,6 +213,7 @@ int Exit(int code) {
   std::vector<std::function<void()>> routines = std::exchange(r.endRoutines, {});
   for (auto routine = routines.rbegin(); routine != routines.rend(); ++routine) (*routine)();
   SetProcessPendingMessagesHook({});
+  windows::ForgetUnclaimedResults();  // document answers nobody claimed, before their pages go
   r.controls.clear();
   r.window.reset();  // the browser boxes and their pages go before the engine does
   r.application.reset();
