@@ -59,7 +59,8 @@ WindowSpec Build() {
                     .clientHeight = 252,
                     .icon = "quillo",
                     .events = {Run(DoNothing)},  // event 0, "created"
-                    .controls = {}};
+                    .controls = {},
+                    .tabOrder = {}};
   ControlSpec calling = Browser("超文本浏览框1", 376, 120, 32, 24, false, kCallingPage);
   calling.playsWithoutGesture = true;  // the program clicks for the user
   ControlSpec feedback = Link("超级链接框3", 256, 14, 72, 24, true, "问题反馈", kAuthorPage,
@@ -102,6 +103,11 @@ WindowSpec Build() {
       DialKey("按钮1", 16, 63, "1"),
       number,
   };
+  // Down the left column (the number box, the dial pad row by row, the call button), then
+  // the partner box on the right.
+  window.tabOrder = {kNumberBox, "按钮1", "按钮2", "按钮3", "按钮4", "按钮5", "按钮6",
+                     "按钮7", "按钮8", "按钮9", "按钮米子键", "按钮0", "按钮井号键",
+                     "按钮加号键", kCallButton, "超文本浏览框2"};
   return window;
 }
 

@@ -75,7 +75,11 @@ struct WindowSpec {
   int left, top, clientWidth, clientHeight;
   std::string_view icon;
   std::vector<EventBinding> events;
-  std::vector<ControlSpec> controls;  // in the window's order, which is also the tab order
+  std::vector<ControlSpec> controls;  // in the window's order
+  // The order in which Tab moves the keyboard focus: the controls a user can see and use, in
+  // reading order. A control not named here never takes the focus from Tab, and a control
+  // that is not shown or lies outside the client area never takes it at all.
+  std::vector<std::string_view> tabOrder;
 };
 
 // ---- Services ----------------------------------------------------------------------------

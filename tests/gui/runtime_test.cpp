@@ -33,7 +33,7 @@ class Runtime : public ::testing::Test {
   void SetUp() override {
     spec_ = WindowSpec{.name = "TestWindow", .caption = "运行时", .left = 20, .top = 20,
                        .clientWidth = 200, .clientHeight = 100, .icon = "none",
-                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {}};
+                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {}, .tabOrder = {}};
     spec_.controls = {
         {.name = "编辑框", .kind = ControlKind::EditBox, .left = 0, .top = 0, .width = 100,
          .height = 24, .shown = true, .focusable = true, .caption = "起", .address = {},
