@@ -72,7 +72,7 @@ void BM_FindFormElement(benchmark::State& state) {
   state.counters["round_trips"] = trips;
   state.counters["trips_per_candidate"] = trips / inputs;
 }
-BENCHMARK(BM_FindFormElement)->Arg(3)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindFormElement)->Arg(3)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_PlaceCall(benchmark::State& state) {
   LoadInputs(static_cast<int>(state.range(0)));
@@ -87,7 +87,7 @@ void BM_PlaceCall(benchmark::State& state) {
       static_cast<double>(Page().box().bridge().roundTrips() - before) /
       static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_PlaceCall)->Arg(3)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlaceCall)->Arg(3)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Resident memory of this process and every process below it, in kB.
 long ResidentKb(int pid = getpid()) {
