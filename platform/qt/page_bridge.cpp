@@ -3,6 +3,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <limits>
 #include <unordered_map>
 #include <utility>
@@ -123,10 +126,14 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
   std::vector<std::weak_ptr<Wait>> waiting;
   QString releases;  // ["token",id] entries, comma-separated, still to be sent
   long long roundTrips = 0;
+  // Moves on with every write and call of ours and every load, hang and crash: a look taken
+  // at another epoch answers nothing.
+  unsigned long long epoch = 0;
+  QString token;  // of the document last seen
 
   // One synchronous call into the page: its answer, or std::nullopt when it did not answer
   // in time. Releases still to be sent go along with it.
-  std::optional<QString> Run(Request request, unsigned timeoutMs, bool abortIfHung) {
+  std::optional<QVariant> Run(Request request, unsigned timeoutMs, bool abortIfHung) {
     if (page.isNull() || dead || (hung && abortIfHung)) return std::nullopt;
     const QString sent = std::exchange(releases, QString());
     const QString json = std::move(request).Finish(sent);
@@ -146,7 +153,8 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
       QueueReleases(sent);
       return std::nullopt;
     }
-    return answer->toString();
+    if (answer->toString() == QLatin1String("estale")) ++epoch;
+    return answer;
   }
 
   // Runs source in the bridge's world and waits for its value, at most timeoutMs.
@@ -175,6 +183,7 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
     }
     if (!wait->done) {
       if (!dead) hung = true;
+      ++epoch;
       return std::nullopt;
     }
     return wait->result;
@@ -186,11 +195,23 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
     releases += entries;
   }
 
+  void QueueRelease(const QString& owner, qint64 id) {
+    QString entry = QStringLiteral("[");
+    AppendJsonString(entry, owner);
+    entry += QLatin1Char(',') + QString::number(id) + QLatin1Char(']');
+    QueueReleases(entry);
+  }
+
   // The token of the document shown now.
   std::optional<QString> DocumentToken(unsigned timeoutMs, bool abortIfHung) {
     const auto answer = Run(Request(QLatin1StringView("document")), timeoutMs, abortIfHung);
-    if (!answer || !answer->startsWith(QLatin1Char('d'))) return std::nullopt;
-    return answer->mid(1);
+    const QString text = answer ? answer->toString() : QString();
+    if (!text.startsWith(QLatin1Char('d'))) return std::nullopt;
+    if (text.mid(1) != token) {
+      token = text.mid(1);
+      ++epoch;
+    }
+    return token;
   }
 
   // Ends every wait in progress at once (the renderer is gone).
@@ -203,16 +224,52 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
 
 namespace {
 
+// The reads a look answers, in the order of its rows.
+constexpr std::array<std::string_view, 4> kLookNames = {"type", "name", "id", "title"};
+
+// One look at a collection (see page_bridge.js): what reading each element's type, name, id
+// and title answered when it was taken, and the page-side list that reaches each element.
+struct Look {
+  std::weak_ptr<PageBridge::Core> core;
+  QString token;
+  qint64 list = 0;
+  unsigned long long epoch = 0;
+  QStringList answers;  // kLookNames.size() per element
+
+  Look() = default;
+  Look(const Look&) = delete;
+  Look& operator=(const Look&) = delete;
+  ~Look() {
+    if (auto owner = core.lock()) owner->QueueRelease(token, list);
+  }
+  qsizetype size() const { return answers.size() / static_cast<qsizetype>(kLookNames.size()); }
+  // True while nothing can have changed what it saw: no write or call of ours, no other
+  // document, no hang or crash since it was taken.
+  bool Fresh() const {
+    const auto owner = core.lock();
+    return owner && owner->epoch == epoch && owner->token == token && !owner->hung && !owner->dead;
+  }
+};
+
 // One object of the page, as the automation layer sees it. It is reference counted the COM
 // way: the pool below owns it, and its last release takes it out of the pool and tells the
-// page, with the next call, that the entry can go.
+// page, with the next call, that the entry can go. A collection that came with a look, and
+// each element of that look, answer the look's reads from it while it is fresh; such an
+// element has no id of its own until its first other use picks it from the look's list.
 class BridgeObject final : public Dispatch {
  public:
-  BridgeObject(std::weak_ptr<PageBridge::Core> core, QString token, qint64 id)
-      : core_(std::move(core)), token_(std::move(token)), id_(id) {}
+  static constexpr qint64 kUnpicked = -1;
+  static constexpr qint64 kGone = -2;
 
-  static AutomationObject Make(std::weak_ptr<PageBridge::Core> core, QString token, qint64 id) {
-    auto object = std::make_unique<BridgeObject>(std::move(core), std::move(token), id);
+  BridgeObject(std::weak_ptr<PageBridge::Core> core, QString token, qint64 id,
+               std::shared_ptr<const Look> look, qsizetype index)
+      : core_(std::move(core)), token_(std::move(token)), id_(id), look_(std::move(look)),
+        index_(index) {}
+
+  static AutomationObject Make(std::weak_ptr<PageBridge::Core> core, QString token, qint64 id,
+                               std::shared_ptr<const Look> look = {}, qsizetype index = -1) {
+    auto object = std::make_unique<BridgeObject>(std::move(core), std::move(token), id,
+                                                 std::move(look), index);
     BridgeObject* raw = object.get();
     Pool().emplace(raw, std::move(object));
     return AutomationObject::Adopt(raw);  // the reference it was born with
@@ -222,26 +279,41 @@ class BridgeObject final : public Dispatch {
 
   void Release() noexcept override {
     if (--refs_ > 0) return;
-    if (auto core = core_.lock(); core && id_ != 0) {
-      QString entry = QStringLiteral("[");
-      AppendJsonString(entry, token_);
-      entry += QLatin1Char(',') + QString::number(id_) + QLatin1Char(']');
-      core->QueueReleases(entry);
-    }
+    if (auto core = core_.lock(); core && id_ > 0) core->QueueRelease(token_, id_);
     Pool().erase(this);  // destroys this object: nothing may touch it afterwards
   }
 
   std::optional<Value> Get(std::string_view name) override {
-    return Answer(Send(Ask(QLatin1StringView("get"), name)));
+    if (look_ && id_ != kGone && look_->Fresh()) {
+      if (index_ < 0 && name == "length") return Value(static_cast<double>(look_->size()));
+      const auto slot = std::find(kLookNames.begin(), kLookNames.end(), name);
+      if (index_ >= 0 && slot != kLookNames.end()) {
+        const QString& answer =
+            look_->answers[index_ * std::ssize(kLookNames) + (slot - kLookNames.begin())];
+        if (answer != QLatin1String("x")) return Answer(QVariant(answer), 0);
+      }
+    }
+    return Answer(Send(Ask(QLatin1StringView("get"), name)), 0);
   }
 
   bool Put(std::string_view name, const Value& value) override {
+    PickArguments(std::span(&value, 1));
+    NextEpoch();
     const auto answer = Send(std::move(Ask(QLatin1StringView("put"), name)
                                            .Json(QLatin1StringView("value"), Encode(value))));
-    return answer && answer->startsWith(QLatin1Char('u'));
+    return answer && answer->toString().startsWith(QLatin1Char('u'));
   }
 
   std::optional<Value> Call(std::string_view name, std::span<const Value> arguments) override {
+    if (look_ && index_ < 0 && name == "item" && arguments.size() == 1 && look_->Fresh()) {
+      const auto* index = std::get_if<double>(&arguments[0]);
+      if (index != nullptr && *index >= 0 && *index < static_cast<double>(look_->size()) &&
+          *index == std::trunc(*index)) {
+        return Value(Make(core_, token_, kUnpicked, look_, static_cast<qsizetype>(*index)));
+      }
+    }
+    PickArguments(arguments);
+    const auto epoch = NextEpoch();
     QString args = QStringLiteral("[");
     for (const Value& argument : arguments) {
       if (args.size() > 1) args += QLatin1Char(',');
@@ -249,28 +321,80 @@ class BridgeObject final : public Dispatch {
     }
     args += QLatin1Char(']');
     return Answer(
-        Send(std::move(Ask(QLatin1StringView("call"), name).Json(QLatin1StringView("args"), args))));
+        Send(std::move(Ask(QLatin1StringView("call"), name).Json(QLatin1StringView("args"), args))),
+        epoch);
   }
 
  private:
   Request Ask(QLatin1StringView op, std::string_view name) const {
     Request request(op);
-    request.Text(QLatin1StringView("token"), token_)
-        .Number(QLatin1StringView("id"), id_)
-        .Text(QLatin1StringView("name"), ToQString(name));
+    request.Text(QLatin1StringView("token"), token_);
+    if (id_ == kUnpicked) {
+      request.Number(QLatin1StringView("list"), look_->list)
+          .Number(QLatin1StringView("index"), index_);
+    } else {
+      request.Number(QLatin1StringView("id"), id_);
+    }
+    request.Text(QLatin1StringView("name"), ToQString(name));
     return request;
   }
 
-  std::optional<QString> Send(Request request) const {
-    auto core = core_.lock();
-    if (!core) return std::nullopt;
-    return core->Run(std::move(request), PageBridge::kCallTimeoutMs, true);
+  // Our own write or call may change anything a look saw: the epoch moves on. Answers the
+  // new epoch, the one a look taken by this call belongs to.
+  unsigned long long NextEpoch() const {
+    const auto core = core_.lock();
+    return core ? ++core->epoch : 0;
   }
 
-  std::optional<Value> Answer(const std::optional<QString>& answer) const {
-    if (!answer || answer->isEmpty()) return std::nullopt;
-    const QStringView rest = QStringView(*answer).mid(1);
-    switch (answer->front().unicode()) {
+  // Sends a request; an element not picked yet is picked with it, or is gone for good when
+  // the page no longer holds it in its document.
+  std::optional<QVariant> Send(Request request) {
+    auto core = core_.lock();
+    if (!core || id_ == kGone) return std::nullopt;
+    auto answer = core->Run(std::move(request), PageBridge::kCallTimeoutMs, true);
+    if (id_ != kUnpicked || !answer) return answer;
+    const QVariantList picked = answer->toList();
+    if (answer->typeId() == QMetaType::QVariantList && picked.size() == 3 &&
+        picked[0].toString() == QLatin1String("p")) {
+      id_ = picked[1].toLongLong();
+      return picked[2];
+    }
+    id_ = kGone;
+    return std::nullopt;
+  }
+
+  // Objects of this page that go to it as arguments need their ids first.
+  static void PickArguments(std::span<const Value> arguments) {
+    for (const Value& argument : arguments) {
+      const auto* object = std::get_if<AutomationObject>(&argument);
+      if (object == nullptr) continue;
+      const auto it = Pool().find(object->get());
+      if (it != Pool().end() && it->second->id_ == kUnpicked) {
+        it->second->Send(it->second->Ask(QLatin1StringView("pick"), ""));
+      }
+    }
+  }
+
+  // An answer of the page: a short text, or a look (a list) that the new collection keeps.
+  std::optional<Value> Answer(const std::optional<QVariant>& reply,
+                              unsigned long long epoch) const {
+    if (!reply) return std::nullopt;
+    if (reply->typeId() == QMetaType::QVariantList) {
+      const QVariantList list = reply->toList();
+      if (list.size() < 3 || list[0].toString() != QLatin1String("l")) return std::nullopt;
+      auto look = std::make_shared<Look>();
+      look->core = core_;
+      look->token = token_;
+      look->list = list[2].toString().mid(1).toLongLong();
+      look->epoch = epoch;
+      look->answers.reserve(list.size() - 3);
+      for (qsizetype i = 3; i < list.size(); ++i) look->answers.push_back(list[i].toString());
+      return Value(Make(core_, token_, list[1].toString().mid(1).toLongLong(), std::move(look)));
+    }
+    const QString answer = reply->toString();
+    if (answer.isEmpty()) return std::nullopt;
+    const QStringView rest = QStringView(answer).mid(1);
+    switch (answer.front().unicode()) {
       case 'u':
         return Value();
       case 's':
@@ -305,7 +429,7 @@ class BridgeObject final : public Dispatch {
       if (it != Pool().end()) {
         const BridgeObject& other = *it->second;
         const bool sameCore = !other.core_.owner_before(core_) && !core_.owner_before(other.core_);
-        if (sameCore && other.token_ == token_) {
+        if (sameCore && other.token_ == token_ && other.id_ >= 0) {
           return QStringLiteral("{\"o\":%1}").arg(other.id_);
         }
       }
@@ -321,6 +445,8 @@ class BridgeObject final : public Dispatch {
   std::weak_ptr<PageBridge::Core> core_;
   QString token_;
   qint64 id_;
+  std::shared_ptr<const Look> look_;  // the look this came with, if any
+  qsizetype index_;                   // an element's place in the look; -1 for a collection
   int refs_ = 1;
 };
 
@@ -329,14 +455,19 @@ class BridgeObject final : public Dispatch {
 PageBridge::PageBridge(QWebEnginePage* page) : core_(std::make_shared<Core>()) {
   core_->page = page;
   std::weak_ptr<Core> weak = core_;
+  QObject::connect(page, &QWebEnginePage::loadStarted, page, [weak] {
+    if (auto core = weak.lock()) ++core->epoch;
+  });
   QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page, [weak] {
     if (auto core = weak.lock()) {
+      ++core->epoch;
       core->dead = true;
       core->AbortWaits();
     }
   });
   QObject::connect(page, &QWebEnginePage::loadFinished, page, [weak] {
     if (auto core = weak.lock()) {
+      ++core->epoch;
       core->dead = false;
       core->hung = false;
     }
@@ -362,8 +493,9 @@ int PageBridge::RegistrySize() {
   if (!token) return -1;
   Request request(QLatin1StringView("count"));
   request.Text(QLatin1StringView("token"), *token);
-  const auto answer = core_->Run(std::move(request), kCallTimeoutMs, true);
-  return answer && answer->startsWith(QLatin1Char('n')) ? answer->mid(1).toInt() : -1;
+  const QString answer = core_->Run(std::move(request), kCallTimeoutMs, true)
+                            .value_or(QVariant()).toString();
+  return answer.startsWith(QLatin1Char('n')) ? answer.mid(1).toInt() : -1;
 }
 
 bool PageBridge::hung() const { return core_->hung; }

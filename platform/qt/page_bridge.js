@@ -5,7 +5,7 @@
 // registry keyed by a token that is new for every document; a request that carries another
 // document's token reaches nothing. Every answer is a text whose first letter says what
 // follows: u (nothing), s (a text), n (a number), o (an object's id), d (the document's
-// token) or e (an error).
+// token) or e (an error). Two answers are lists instead: a look (see tags below) and a pick.
 (function install() {
   'use strict';
   // id -> object, object -> id, and id -> how many handles the program holds on it. An
@@ -14,6 +14,9 @@
   const objects = new Map([[0, document]]);
   const ids = new Map([[document, 0]]);
   const handles = new Map([[0, 1]]);
+  // The element lists of the looks handed out; each is an object of the registry.
+  const looks = new WeakSet();
+  const lookNames = ['type', 'name', 'id', 'title'];
   const bytes = new Uint32Array(4);
   crypto.getRandomValues(bytes);
   const token = Array.from(bytes, (b) => b.toString(36)).join('-');
@@ -65,6 +68,56 @@
     return (typeof target === 'object' || typeof target === 'function') && name in target;
   }
 
+  // What a get answers, without making a new object id: x when the answer is an object.
+  function read(target, name) {
+    try {
+      if (!has(target, name)) return 'eno member';
+      const value = target[name];
+      return value !== null && (typeof value === 'object' || typeof value === 'function')
+        ? 'x' : encode(value);
+    } catch (e) {
+      return 'e' + String(e && e.name);
+    }
+  }
+
+  function perform(target, request) {
+    const name = String(request.name);
+    try {
+      if (request.op === 'get') {
+        if (name === 'all' && target instanceof Element) {
+          if (!allCollections.has(target)) allCollections.set(target, new AllCollection(target));
+          return encode(allCollections.get(target));
+        }
+        if (!has(target, name)) return 'eno member';
+        return encode(target[name]);
+      }
+      if (request.op === 'put') {
+        if (!has(target, name)) return 'eno member';
+        target[name] = decode(request.value);
+        return 'u';
+      }
+      if (request.op === 'call') {
+        if (target instanceof AllCollection && name === 'tags') {
+          // A look: the collection, a fixed list of its elements, and for each element what
+          // reading its type, name, id and title answers now.
+          const collection = target.tags(...(request.args || []).map(decode));
+          const list = Array.from(collection);
+          looks.add(list);
+          const answer = ['l', encode(collection), encode(list)];
+          for (const element of list) {
+            for (const key of lookNames) answer.push(read(element, key));
+          }
+          return answer;
+        }
+        if (!has(target, name) || typeof target[name] !== 'function') return 'eno method';
+        return encode(target[name](...(request.args || []).map(decode)));
+      }
+    } catch (e) {
+      return 'e' + String(e && e.name);
+    }
+    return 'eunknown request';
+  }
+
   function call(request) {
     // Entries whose last reference the program gave up, as [token, id]; those of other
     // documents are gone already.
@@ -82,31 +135,18 @@
     if (request.op === 'document') return 'd' + token;
     if (request.token !== token) return 'estale';
     if (request.op === 'count') return 'n' + objects.size;
-    if (!objects.has(request.id)) return 'egone';
-    const target = objects.get(request.id);
-    const name = String(request.name);
-    try {
-      if (request.op === 'get') {
-        if (name === 'all' && target instanceof Element) {
-          if (!allCollections.has(target)) allCollections.set(target, new AllCollection(target));
-          return encode(allCollections.get(target));
-        }
-        if (!has(target, name)) return 'eno member';
-        return encode(target[name]);
+    if (request.list !== undefined) {
+      // A pick: the element at this place of a look, while it is still in this document.
+      const list = objects.get(request.list);
+      const element = looks.has(list) ? list[request.index] : undefined;
+      if (!(element instanceof Node) || !element.isConnected || element.ownerDocument !== document) {
+        return 'egone';
       }
-      if (request.op === 'put') {
-        if (!has(target, name)) return 'eno member';
-        target[name] = decode(request.value);
-        return 'u';
-      }
-      if (request.op === 'call') {
-        if (!has(target, name) || typeof target[name] !== 'function') return 'eno method';
-        return encode(target[name](...(request.args || []).map(decode)));
-      }
-    } catch (e) {
-      return 'e' + String(e && e.name);
+      const id = encode(element).slice(1);
+      return ['p', id, perform(element, request)];
     }
-    return 'eunknown request';
+    if (!objects.has(request.id)) return 'egone';
+    return perform(objects.get(request.id), request);
   }
 
   Object.defineProperty(globalThis, '__quilloCall', {value: call});
