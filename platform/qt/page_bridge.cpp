@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -32,6 +33,13 @@ QString ToQString(std::string_view text) {
 }
 
 Text FromQString(QStringView string) {
+  // The code page keeps ASCII as it is.
+  if (std::all_of(string.begin(), string.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+    Text text(static_cast<size_t>(string.size()), '\0');
+    std::transform(string.begin(), string.end(), text.begin(),
+                   [](QChar c) { return static_cast<char>(c.unicode()); });
+    return text;
+  }
   return TextFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(string.utf16()),
                                            static_cast<size_t>(string.size())));
 }
@@ -234,7 +242,37 @@ struct Look {
   QString token;
   qint64 list = 0;
   unsigned long long epoch = 0;
-  QStringList answers;  // kLookNames.size() per element
+  QStringList texts;                 // kLookNames.size() per element
+  QHash<qsizetype, QString> others;  // the answers of the reads that gave no text
+
+  // Takes the texts apart as the page joined them (see page_bridge.js).
+  void Read(QStringView joined) {
+    if (!joined.contains(QChar(2))) {
+      texts = joined.toString().split(QChar(1));
+      return;
+    }
+    QString text;
+    bool other = false;
+    for (qsizetype i = 0; i < joined.size(); ++i) {
+      const char16_t c = joined[i].unicode();
+      const char16_t next = i + 1 < joined.size() ? joined[i + 1].unicode() : 0;
+      if (c == 1) {
+        if (other) others.insert(texts.size(), text);
+        texts.push_back(std::exchange(text, QString()));
+        other = false;
+      } else if (c == 2 && next == 4 && text.isEmpty() && !other) {
+        other = true;
+        ++i;
+      } else if (c == 2 && (next == 2 || next == 3)) {
+        text += QChar(next == 3 ? 1 : 2);
+        ++i;
+      } else {
+        text += QChar(c);
+      }
+    }
+    if (other) others.insert(texts.size(), text);
+    texts.push_back(text);
+  }
 
   Look() = default;
   Look(const Look&) = delete;
@@ -242,7 +280,7 @@ struct Look {
   ~Look() {
     if (auto owner = core.lock()) owner->QueueRelease(token, list);
   }
-  qsizetype size() const { return answers.size() / static_cast<qsizetype>(kLookNames.size()); }
+  qsizetype size() const { return texts.size() / static_cast<qsizetype>(kLookNames.size()); }
   // True while nothing can have changed what it saw: no write or call of ours, no other
   // document, no hang or crash since it was taken.
   bool Fresh() const {
@@ -288,9 +326,10 @@ class BridgeObject final : public Dispatch {
       if (index_ < 0 && name == "length") return Value(static_cast<double>(look_->size()));
       const auto slot = std::find(kLookNames.begin(), kLookNames.end(), name);
       if (index_ >= 0 && slot != kLookNames.end()) {
-        const QString& answer =
-            look_->answers[index_ * std::ssize(kLookNames) + (slot - kLookNames.begin())];
-        if (answer != QLatin1String("x")) return Answer(QVariant(answer), 0);
+        const qsizetype at = index_ * std::ssize(kLookNames) + (slot - kLookNames.begin());
+        const auto other = look_->others.constFind(at);
+        if (other == look_->others.cend()) return Value(FromQString(look_->texts[at]));
+        if (*other != QLatin1String("x")) return Answer(QVariant(*other), 0);
       }
     }
     return Answer(Send(Ask(QLatin1StringView("get"), name)), 0);
@@ -387,8 +426,7 @@ class BridgeObject final : public Dispatch {
       look->token = token_;
       look->list = list[2].toString().mid(1).toLongLong();
       look->epoch = epoch;
-      look->answers.reserve(list.size() - 3);
-      for (qsizetype i = 3; i < list.size(); ++i) look->answers.push_back(list[i].toString());
+      look->Read(list.value(3).toString());
       return Value(Make(core_, token_, list[1].toString().mid(1).toLongLong(), std::move(look)));
     }
     const QString answer = reply->toString();

@@ -80,6 +80,44 @@
     }
   }
 
+  // A look at a collection: its id, the id of a fixed list of its elements, and one text
+  // with, for each element, its type, name, id and title as reading them answers now. The
+  // texts are joined by \u0001; inside them \u0002\u0002 stands for \u0002 and \u0002\u0003
+  // for \u0001. A read that gives no text is \u0002\u0004 and the answer of a get.
+  function look(collection) {
+    const list = Array.from(collection);
+    looks.add(list);
+    const values = [];
+    for (const element of list) {
+      let type, name, id, title;
+      try {
+        type = element.type;
+        name = element.name;
+        id = element.id;
+        title = element.title;
+      } catch (e) {
+        // read() below gives the error's answer
+      }
+      values.push(type, name, id, title);
+    }
+    const others = [];
+    for (let i = 0; i < values.length; i++) {
+      if (typeof values[i] !== 'string') {
+        others.push(i);
+        values[i] = '';
+      }
+    }
+    let texts = values;
+    if (/[\u0001\u0002]/.test(values.join(''))) {
+      texts = values.map((text) => text.replace(/[\u0001\u0002]/g,
+          (c) => (c === '\u0001' ? '\u0002\u0003' : '\u0002\u0002')));
+    }
+    for (const i of others) {
+      texts[i] = '\u0002\u0004' + read(list[i >> 2], lookNames[i & 3]);
+    }
+    return ['l', encode(collection), encode(list), texts.join('\u0001')];
+  }
+
   function perform(target, request) {
     const name = String(request.name);
     try {
@@ -98,16 +136,7 @@
       }
       if (request.op === 'call') {
         if (target instanceof AllCollection && name === 'tags') {
-          // A look: the collection, a fixed list of its elements, and for each element what
-          // reading its type, name, id and title answers now.
-          const collection = target.tags(...(request.args || []).map(decode));
-          const list = Array.from(collection);
-          looks.add(list);
-          const answer = ['l', encode(collection), encode(list)];
-          for (const element of list) {
-            for (const key of lookNames) answer.push(read(element, key));
-          }
-          return answer;
+          return look(target.tags(...(request.args || []).map(decode)));
         }
         if (!has(target, name) || typeof target[name] !== 'function') return 'eno method';
         return encode(target[name](...(request.args || []).map(decode)));

@@ -43,6 +43,13 @@ Press PressCall(WebPageOperator& op, EnginePage& page, std::string_view number =
   return press;
 }
 
+// Keeps the page's own thread busy for a while from now, so that the next press waits for
+// it: what happens meanwhile happens during the press.
+void KeepPageBusy(EnginePage& page, int ms = 500) {
+  page.Evaluate(QStringLiteral("setTimeout(() => { const end = Date.now() + %1; "
+                               "while (Date.now() < end) {} }, 0); 1").arg(ms));
+}
+
 QString PhoneValue(EnginePage& page) {
   // Read from the bridge's world, where the page cannot have changed the value getter.
   return page.Evaluate(QStringLiteral("document.getElementById('phone-number').value"),
@@ -86,6 +93,7 @@ TEST(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
   EnginePage page;
   ASSERT_TRUE(page.LoadBody(Inputs(300)));
   WebPageOperator op;
+  KeepPageBusy(page);
   QTimer::singleShot(30, [&page] { kill(static_cast<pid_t>(page.box().page()->renderProcessPid()), SIGKILL); });
   const Press killed = PressCall(op, page);
   EXPECT_FALSE(killed.filled && killed.clicked);
@@ -103,6 +111,7 @@ TEST(HostilePageTest, NavigationDuringPressNeverReachesTheNewPage) {
   WebPageOperator op;
   // The new page has the same elements; what the press found on the old page must not
   // reach them.
+  KeepPageBusy(page);
   QTimer::singleShot(30, [&page] { page.box().setHtml(CallingPage(), QUrl("https://calling.test/b")); });
   PressCall(op, page);
   ASSERT_TRUE(WaitUntil([&] { return page.Evaluate(QStringLiteral("typeof clicks")) == "number"; },
