@@ -80,9 +80,19 @@ class FakeDom::Element : public FakeDom::Object {
   }
   std::optional<Value> DoGet(std::string_view name) override {
     if (name == "type") {
-      // As browsers report it: inputs default to text, buttons to submit.
-      if (data.tag == "input") return Value(data.type.empty() ? "text" : data.type);
-      if (data.tag == "button") return Value(data.type.empty() ? "submit" : data.type);
+      // As browsers report it: in lower case; inputs of no or an unknown type are text,
+      // buttons submit.
+      static const std::set<std::string, std::less<>> inputTypes = {
+          "button", "checkbox", "color", "date", "datetime-local", "email", "file", "hidden",
+          "image", "month", "number", "password", "radio", "range", "reset", "search",
+          "submit", "tel", "text", "time", "url", "week"};
+      std::string type = data.type;
+      std::transform(type.begin(), type.end(), type.begin(),
+                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      if (data.tag == "input") return Value(inputTypes.count(type) != 0 ? type : "text");
+      if (data.tag == "button") {
+        return Value(type == "button" || type == "reset" ? type : "submit");
+      }
       if (data.tag == "textarea") return Value(Text("textarea"));
       return std::nullopt;
     }
@@ -105,6 +115,10 @@ class FakeDom::Element : public FakeDom::Object {
     if (name != "value" || !Is({"input", "button", "textarea"})) return false;
     const auto* text = std::get_if<Text>(&newValue);
     if (text == nullptr) return false;
+    // A file input takes no text but the empty one.
+    const std::optional<Value> type = DoGet("type");
+    const auto* typeText = type ? std::get_if<Text>(&*type) : nullptr;
+    if (!text->empty() && typeText != nullptr && *typeText == "file") return false;
     value = *text;
     return true;
   }
