@@ -242,36 +242,50 @@ struct Look {
   QString token;
   qint64 list = 0;
   unsigned long long epoch = 0;
-  QStringList texts;                 // kLookNames.size() per element
+  QString texts;                     // the texts, each but the last followed by \u0001
+  std::vector<qsizetype> ends;       // where each text ends; kLookNames.size() per element
   QHash<qsizetype, QString> others;  // the answers of the reads that gave no text
 
   // Takes the texts apart as the page joined them (see page_bridge.js).
-  void Read(QStringView joined) {
+  void Read(const QString& joined) {
+    if (joined.isEmpty()) return;
     if (!joined.contains(QChar(2))) {
-      texts = joined.toString().split(QChar(1));
+      texts = joined;
+      for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts[i].unicode() == 1) ends.push_back(i);
+      }
+      ends.push_back(texts.size());
       return;
     }
-    QString text;
     bool other = false;
+    qsizetype begin = 0;
+    const auto finish = [&] {
+      if (other) others.insert(std::ssize(ends), texts.mid(begin));
+      ends.push_back(texts.size());
+      texts += QChar(1);
+      begin = texts.size();
+      other = false;
+    };
     for (qsizetype i = 0; i < joined.size(); ++i) {
       const char16_t c = joined[i].unicode();
       const char16_t next = i + 1 < joined.size() ? joined[i + 1].unicode() : 0;
-      if (c == 1) {
-        if (other) others.insert(texts.size(), text);
-        texts.push_back(std::exchange(text, QString()));
-        other = false;
-      } else if (c == 2 && next == 4 && text.isEmpty() && !other) {
+      if (c == 2 && next == 4 && !other) {
         other = true;
         ++i;
       } else if (c == 2 && (next == 2 || next == 3)) {
-        text += QChar(next == 3 ? 1 : 2);
+        texts += QChar(next == 3 ? 1 : 2);
         ++i;
+      } else if (c == 1) {
+        finish();
       } else {
-        text += QChar(c);
+        texts += QChar(c);
       }
     }
-    if (other) others.insert(texts.size(), text);
-    texts.push_back(text);
+    finish();
+  }
+  QStringView Text(qsizetype at) const {
+    const qsizetype begin = at == 0 ? 0 : ends[static_cast<size_t>(at - 1)] + 1;
+    return QStringView(texts).mid(begin, ends[static_cast<size_t>(at)] - begin);
   }
 
   Look() = default;
@@ -280,7 +294,7 @@ struct Look {
   ~Look() {
     if (auto owner = core.lock()) owner->QueueRelease(token, list);
   }
-  qsizetype size() const { return texts.size() / static_cast<qsizetype>(kLookNames.size()); }
+  qsizetype size() const { return std::ssize(ends) / std::ssize(kLookNames); }
   // True while nothing can have changed what it saw: no write or call of ours, no other
   // document, no hang or crash since it was taken.
   bool Fresh() const {
@@ -328,7 +342,7 @@ class BridgeObject final : public Dispatch {
       if (index_ >= 0 && slot != kLookNames.end()) {
         const qsizetype at = index_ * std::ssize(kLookNames) + (slot - kLookNames.begin());
         const auto other = look_->others.constFind(at);
-        if (other == look_->others.cend()) return Value(FromQString(look_->texts[at]));
+        if (other == look_->others.cend()) return Value(FromQString(look_->Text(at)));
         if (*other != QLatin1String("x")) return Answer(QVariant(*other), 0);
       }
     }

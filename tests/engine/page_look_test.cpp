@@ -171,5 +171,33 @@ TEST_F(PageLookTest, ReadAfterOwnWriteAsksThePage) {
   EXPECT_EQ(collection.GetNumber("length"), 1);
 }
 
+// Every element of a mixed page reads the same from a look as from the page itself.
+TEST_F(PageLookTest, LookReadsAsThePageReads) {
+  ASSERT_TRUE(page_->LoadBody(QStringLiteral(
+      "<div title=\"a&#1;b&#2;c&#2;&#4;\"></div><input name=\"&#2;&#4;x\" type=\"Email\">"
+      "<form id=\"f\"><input name=\"id\"><input name=\"title\"></form><select></select>"
+      "<textarea name=\"&#1;\"></textarea><a name=\"\xF0\x9F\x98\x80\"></a><button></button>"
+      "<svg><title>t</title></svg>")));
+  const AutomationObject collection = page_->box().bridge().Document().GetObject("body")
+                                          .GetObject("all").CallObject("tags", "*");
+  const int length = static_cast<int>(collection.GetNumber("length"));
+  ASSERT_EQ(length, 11);
+  std::vector<std::string> looked;
+  for (int i = 0; i < length; ++i) {
+    const AutomationObject element = collection.CallObject("item", static_cast<double>(i));
+    for (const char* name : {"type", "name", "id", "title"}) {
+      looked.push_back(element.GetText(name) + "|" + (element.GetObject(name).IsEmpty() ? "" : "o"));
+    }
+  }
+  ASSERT_TRUE(page_->box().bridge().Document().PutText("title", "t"));  // the look is old now
+  for (int i = 0, at = 0; i < length; ++i) {
+    const AutomationObject element = collection.CallObject("item", static_cast<double>(i));
+    for (const char* name : {"type", "name", "id", "title"}) {
+      EXPECT_EQ(element.GetText(name) + "|" + (element.GetObject(name).IsEmpty() ? "" : "o"),
+                looked[static_cast<size_t>(at++)]) << "element " << i << " " << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillo::testing
