@@ -107,13 +107,11 @@
         values[i] = '';
       }
     }
-    let texts = values;
-    if (/[\u0001\u0002]/.test(values.join(''))) {
-      texts = values.map((text) => text.replace(/[\u0001\u0002]/g,
-          (c) => (c === '\u0001' ? '\u0002\u0003' : '\u0002\u0002')));
-    }
+    const escape = (text) => text.replace(/[\u0001\u0002]/g,
+        (c) => (c === '\u0001' ? '\u0002\u0003' : '\u0002\u0002'));
+    const texts = /[\u0001\u0002]/.test(values.join('')) ? values.map(escape) : values;
     for (const i of others) {
-      texts[i] = '\u0002\u0004' + read(list[i >> 2], lookNames[i & 3]);
+      texts[i] = '\u0002\u0004' + escape(read(list[i >> 2], lookNames[i & 3]));
     }
     return ['l', encode(collection), encode(list), texts.join('\u0001')];
   }

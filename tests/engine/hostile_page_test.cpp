@@ -111,7 +111,6 @@ TEST(HostilePageTest, NavigationDuringPressNeverReachesTheNewPage) {
   WebPageOperator op;
   // The new page has the same elements; what the press found on the old page must not
   // reach them.
-  KeepPageBusy(page);
   QTimer::singleShot(30, [&page] { page.box().setHtml(CallingPage(), QUrl("https://calling.test/b")); });
   PressCall(op, page);
   ASSERT_TRUE(WaitUntil([&] { return page.Evaluate(QStringLiteral("typeof clicks")) == "number"; },

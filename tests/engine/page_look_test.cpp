@@ -97,7 +97,7 @@ TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
 // A change to the page between the search and the fill or click.
 struct Change {
   const char* name;
-  const char* script;   // run in the page's own world after the search
+  const char* script;   // run in the page's own world after the search; none: load it again
   bool clickAction;     // click the button found instead of filling the text box found
   int expected;         // the data-index that the fill or click reaches; -1 for none
 };
@@ -116,7 +116,11 @@ TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
   const AutomationObject element = GetParam().clickAction ? op.FindButton("k", 0)
                                                           : op.FindTextBox("k", 0);
   ASSERT_FALSE(element.IsEmpty());
-  page_->Evaluate(QString::fromLatin1(GetParam().script));
+  if (GetParam().script != nullptr) {
+    page_->Evaluate(QString::fromLatin1(GetParam().script));
+  } else {
+    ASSERT_TRUE(page_->LoadBody(QString::fromLatin1(kChangingPage)));
+  }
   if (GetParam().clickAction) {
     element.Call("click");
   } else {
@@ -148,6 +152,8 @@ const Change kChanges[] = {
      "const e = document.querySelector('[data-index=\"2\"]'); e.outerHTML = e.outerHTML; 1",
      true, -1},
     {"ButtonRenamed", "document.querySelector('[data-index=\"2\"]').id = 'x'; 1", true, 2},
+    {"PageLoadedAgain", nullptr, false, -1},
+    {"PageLoadedAgainBeforeClick", nullptr, true, -1},
     {"DocumentRewritten",
      "const html = document.body.innerHTML; document.open();"
      "document.write('<body>' + html + '</body>'); document.close(); 1",
