@@ -2,7 +2,10 @@
 // test pages over IDispatch in windows of this process.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -62,6 +65,16 @@ class PageOfDocument : public PageUnderTest {
   TestDocument& page_;
 };
 
+// Another backend's object, which cannot cross into a VARIANT.
+class ForeignObject : public Dispatch {
+ public:
+  void AddRef() noexcept override {}
+  void Release() noexcept override {}
+  std::optional<Value> Get(std::string_view) override { return std::nullopt; }
+  bool Put(std::string_view, const Value&) override { return false; }
+  std::optional<Value> Call(std::string_view, std::span<const Value>) override { return std::nullopt; }
+};
+
 // A document window on a thread of its own that, once it is made, never handles a message.
 class HungWindow {
  public:
@@ -88,6 +101,44 @@ class HungWindow {
   Answer answer_;
   std::thread thread_;
 };
+
+// What a by-name call gave, as text a table can hold.
+std::string Describe(const std::optional<Value>& value, TestDocument& page) {
+  if (!value) return "rejected";
+  if (const auto* number = std::get_if<double>(&*value)) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, *number, std::chars_format::fixed).ptr);
+  }
+  if (const auto* text = std::get_if<Text>(&*value)) return "text " + *text;
+  if (const auto* object = std::get_if<AutomationObject>(&*value)) {
+    return Is(*object, &page) ? "the document" : object->IsEmpty() ? "no object" : "an object";
+  }
+  return "nothing";
+}
+
+// A VARIANT as text a table can hold; BSTRs as their UTF-16 units.
+std::string Describe(const VARIANT& variant, TestDocument& page) {
+  char buffer[64];
+  switch (V_VT(&variant)) {
+    case VT_EMPTY: return "empty";
+    case VT_NULL: return "null";
+    case VT_I4: return "I4 " + std::to_string(V_I4(&variant));
+    case VT_R8:
+      return "R8 " + std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, V_R8(&variant), std::chars_format::fixed).ptr);
+    case VT_DISPATCH:
+      return V_DISPATCH(&variant) == static_cast<void*>(page.document()) ? "the document" : "an object";
+    case VT_BSTR: {
+      if (V_BSTR(&variant) == nullptr) return "BSTR null";
+      std::string out = "BSTR";
+      for (UINT i = 0; i < SysStringLen(V_BSTR(&variant)); ++i) {
+        std::snprintf(buffer, sizeof buffer, " %04x", static_cast<unsigned>(V_BSTR(&variant)[i]));
+        out += buffer;
+      }
+      return out;
+    }
+    default: return "type " + std::to_string(V_VT(&variant));
+  }
+}
 
 class Win32Test : public ::testing::TestWithParam<OperatorCase> {
  protected:
@@ -215,6 +266,107 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
     EXPECT_EQ(page.liveReferences(), 0) << copyEndsFirst;
     EXPECT_FALSE(page.releasedWithoutCom()) << copyEndsFirst;
   }
+}
+
+TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
+  TestDocument page;
+  IUnknown* document = page.document();
+  struct In {
+    const char* expected;
+    std::function<void(VARIANT&)> fill;
+  };
+  const In variants[] = {
+      {"nothing", [](VARIANT& v) { V_VT(&v) = VT_EMPTY; }},
+      {"nothing", [](VARIANT& v) { V_VT(&v) = VT_NULL; }},
+      {"-5", [](VARIANT& v) { V_VT(&v) = VT_I1; V_I1(&v) = -5; }},
+      {"200", [](VARIANT& v) { V_VT(&v) = VT_UI1; V_UI1(&v) = 200; }},
+      {"-300", [](VARIANT& v) { V_VT(&v) = VT_I2; V_I2(&v) = -300; }},
+      {"65535", [](VARIANT& v) { V_VT(&v) = VT_UI2; V_UI2(&v) = 65535; }},
+      {"-70000", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = -70000; }},
+      {"4000000000", [](VARIANT& v) { V_VT(&v) = VT_UI4; V_UI4(&v) = 4000000000u; }},
+      {"-1099511627776", [](VARIANT& v) { V_VT(&v) = VT_I8; V_I8(&v) = -(1LL << 40); }},
+      {"9007199254740992", [](VARIANT& v) { V_VT(&v) = VT_UI8; V_UI8(&v) = 1ULL << 53; }},
+      {"7", [](VARIANT& v) { V_VT(&v) = VT_INT; V_INT(&v) = 7; }},
+      {"8", [](VARIANT& v) { V_VT(&v) = VT_UINT; V_UINT(&v) = 8; }},
+      {"1.5", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1.5f; }},
+      {"0.1", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 0.1; }},
+      {"1.2345", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 12345; }},
+      {"2.5", [](VARIANT& v) { VarDecFromR8(2.5, &V_DECIMAL(&v)); V_VT(&v) = VT_DECIMAL; }},
+      {"1", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }},
+      {"0", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }},
+      {"text \xB2\xA6\xBA\xC5", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L"\u62E8\u53F7"); }},
+      {"text ", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = nullptr; }},
+      {"the document", [&](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = static_cast<IHTMLDocument*>(document); document->AddRef(); }},
+      {"the document", [&](VARIANT& v) { V_VT(&v) = VT_UNKNOWN; V_UNKNOWN(&v) = document; document->AddRef(); }},
+      {"nothing", [](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = nullptr; }},
+      {"rejected", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 1.0; }},
+      {"rejected", [](VARIANT& v) { V_VT(&v) = VT_ERROR; V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }},
+      {"42", [](VARIANT& v) { static LONG answer = 42; V_VT(&v) = VT_BYREF | VT_I4; V_I4REF(&v) = &answer; }},
+  };
+  for (const In& c : variants) {
+    ScopedVariant variant;
+    c.fill(*variant.get());
+    const VARTYPE type = V_VT(variant.get());
+    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected) << "type " << type;
+  }
+
+  ForeignObject foreign;
+  struct Out {
+    Value value;
+    const char* expected;
+  };
+  const Out values[] = {
+      {Value(), "empty"},
+      {3.0, "I4 3"},
+      {-2147483648.0, "I4 -2147483648"},
+      {2147483648.0, "R8 2147483648"},
+      {2.5, "R8 2.5"},
+      {std::nan(""), "R8 nan"},
+      {Text("\xB2\xA6\xBA\xC5"), "BSTR 62e8 53f7"},
+      {Text(), "BSTR"},
+      {AutomationObject(), "null"},
+      {win32::WrapUnknown(document), "the document"},
+      {AutomationObject::Adopt(&foreign), "refused"},
+  };
+  for (const Out& c : values) {
+    ScopedVariant variant;
+    const bool crossed = win32::VariantFromValue(c.value, *variant.get());
+    EXPECT_EQ(crossed ? Describe(*variant.get(), page) : "refused", c.expected) << c.expected;
+  }
+  // Every reference the conversions took has been given back, the table's own aside.
+  EXPECT_EQ(page.liveReferences(), 1);
+}
+
+TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
+  TestDocument page({{"input", "text", "n", "i", "t"}});
+  page.Reject("title");
+  const AutomationObject element =
+      win32::WrapUnknown(page.document()).GetObject("body").GetObject("all").CallObject("item", 0.0);
+  ASSERT_EQ(page.IndexOf(element), 0);
+  Dispatch& object = *element.get();
+  const Value argument(Text("x"));
+  struct Case {
+    const char* name;
+    std::function<std::optional<Value>()> call;
+    const char* expected;
+  };
+  auto put = [&](const char* name) -> std::optional<Value> {
+    return object.Put(name, argument) ? std::optional<Value>(Value()) : std::nullopt;
+  };
+  const Case cases[] = {
+      {"read", [&] { return object.Get("id"); }, "text i"},
+      {"read of a member that throws", [&] { return object.Get("title"); }, "rejected"},
+      {"read of an unknown name", [&] { return object.Get("colour"); }, "rejected"},
+      {"write", [&] { return put("value"); }, "nothing"},
+      {"write of a read-only member", [&] { return put("id"); }, "rejected"},
+      {"write of a member that throws", [&] { return put("title"); }, "rejected"},
+      {"call", [&] { return object.Call("click", {}); }, "nothing"},
+      {"call of a property", [&] { return object.Call("id", {}); }, "rejected"},
+      {"call of another object's method", [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
+  EXPECT_EQ(page.value(0), "x");
+  EXPECT_EQ(page.clicks(0), 1);
 }
 
 }  // namespace
