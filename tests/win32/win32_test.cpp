@@ -15,7 +15,8 @@
 #include "dispatch_win.h"
 #include "operator_case_runner.h"
 #include "scoped_win.h"
-#include "test_document.h"
+#include "com_page.h"
+#include "fake_dom.h"
 #include "web_page_operator.h"
 #include "window_api.h"
 
@@ -26,10 +27,17 @@ using win32::ScopedKernelHandle;
 using win32::ScopedVariant;
 using win32::ScopedWindow;
 
+// A fake page and its face over IDispatch.
+struct Page {
+  explicit Page(const std::vector<PageElement>& elements = {}) : dom(elements), com(dom) {}
+  FakeDom dom;
+  ComPage com;
+};
+
 // How a browser document window answers the document request: with its page's document,
 // or with a plain reply.
 struct Answer {
-  TestDocument* page = nullptr;
+  Page* page = nullptr;
   LRESULT reply = 0;
 };
 
@@ -38,7 +46,7 @@ LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM 
   const auto* answer = reinterpret_cast<const Answer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (message != request || answer == nullptr) return DefWindowProcW(window, message, wParam, lParam);
   if (answer->page == nullptr) return answer->reply;
-  return LresultFromObject(IID_IUnknown, wParam, answer->page->document());
+  return LresultFromObject(IID_IUnknown, wParam, answer->page->com.document());
 }
 
 constexpr wchar_t kServer[] = L"Internet Explorer_Server";
@@ -49,20 +57,20 @@ HINSTANCE ModuleFor(const wchar_t* className) {
   return GetModuleHandleW(className == kLowerCaseServer ? L"kernel32.dll" : nullptr);
 }
 
-bool Is(const AutomationObject& object, TestDocument* page) {
+bool Is(const AutomationObject& object, Page* page) {
   const void* dispatch = win32::DispatchOf(object);
-  return dispatch == (page != nullptr ? static_cast<const void*>(page->document()) : nullptr);
+  return dispatch == (page != nullptr ? static_cast<const void*>(page->com.document()) : nullptr);
 }
 
 class PageOfDocument : public PageUnderTest {
  public:
-  explicit PageOfDocument(TestDocument& page) : page_(page) {}
-  int IndexOf(const AutomationObject& element) override { return page_.IndexOf(element); }
-  std::string ValueOf(int index) override { return page_.value(index); }
-  int ClicksOf(int index) override { return page_.clicks(index); }
+  explicit PageOfDocument(Page& page) : page_(page) {}
+  int IndexOf(const AutomationObject& element) override { return page_.com.IndexOf(element); }
+  std::string ValueOf(int index) override { return page_.dom.value(index); }
+  int ClicksOf(int index) override { return page_.dom.clicks(index); }
 
  private:
-  TestDocument& page_;
+  Page& page_;
 };
 
 // Another backend's object, which cannot cross into a VARIANT.
@@ -103,7 +111,7 @@ class HungWindow {
 };
 
 // What a by-name call gave, as text a table can hold.
-std::string Describe(const std::optional<Value>& value, TestDocument& page) {
+std::string Describe(const std::optional<Value>& value, Page& page) {
   if (!value) return "rejected";
   if (const auto* number = std::get_if<double>(&*value)) {
     char buffer[32];
@@ -117,7 +125,7 @@ std::string Describe(const std::optional<Value>& value, TestDocument& page) {
 }
 
 // A VARIANT as text a table can hold; BSTRs as their UTF-16 units.
-std::string Describe(const VARIANT& variant, TestDocument& page) {
+std::string Describe(const VARIANT& variant, Page& page) {
   char buffer[64];
   switch (V_VT(&variant)) {
     case VT_EMPTY: return "empty";
@@ -126,7 +134,7 @@ std::string Describe(const VARIANT& variant, TestDocument& page) {
     case VT_R8:
       return "R8 " + std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, V_R8(&variant), std::chars_format::fixed).ptr);
     case VT_DISPATCH:
-      return V_DISPATCH(&variant) == static_cast<void*>(page.document()) ? "the document" : "an object";
+      return V_DISPATCH(&variant) == static_cast<void*>(page.com.document()) ? "the document" : "an object";
     case VT_BSTR: {
       if (V_BSTR(&variant) == nullptr) return "BSTR null";
       std::string out = "BSTR";
@@ -168,7 +176,7 @@ class Win32Test : public ::testing::TestWithParam<OperatorCase> {
   }
 
   // A browser box: its window, a view window and the document window serving the page.
-  HWND MakeBrowser(TestDocument& page) {
+  HWND MakeBrowser(Page& page) {
     HWND outer = Make(L"Shell Embedding");
     Make(kServer, Make(L"Shell DocObject View", outer), {&page});
     return outer;
@@ -181,8 +189,8 @@ class Win32Test : public ::testing::TestWithParam<OperatorCase> {
 };
 
 TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
-  TestDocument first;
-  TestDocument second;
+  Page first;
+  Page second;
   // outer > view > (a server in another case, the server), then outer > a later server.
   HWND outer = Make(L"Shell Embedding");
   HWND view = Make(L"Shell DocObject View", outer);
@@ -202,7 +210,7 @@ TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
   struct Case {
     const char* name;
     HWND window;
-    TestDocument* document;  // the document bound, or none
+    Page* document;  // the document bound, or none
     bool live;               // the handle names a window, which becomes the bound one
   };
   const Case cases[] = {
@@ -229,11 +237,11 @@ TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
     EXPECT_EQ(op.boundWindow(), c.live ? Handle(c.window) : 0);
     EXPECT_TRUE(Is(op.GetDocument(), c.document));
   }
-  EXPECT_EQ(first.liveReferences() + second.liveReferences(), 0);
+  EXPECT_EQ(first.com.liveReferences() + second.com.liveReferences(), 0);
 }
 
 TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
-  TestDocument page(GetParam().page);
+  Page page(GetParam().page);
   HWND browser = MakeBrowser(page);
   {
     WebPageOperator op;
@@ -241,11 +249,11 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
     PageOfDocument pageUnderTest(page);
     RunOperatorCase(GetParam(), op, pageUnderTest);
     // Only the operator's own document reference is left.
-    EXPECT_EQ(page.liveReferences(), 1);
+    EXPECT_EQ(page.com.liveReferences(), 1);
   }
-  EXPECT_EQ(page.liveReferences(), 0);
-  EXPECT_FALSE(page.overReleased());
-  EXPECT_FALSE(page.releasedWithoutCom());
+  EXPECT_EQ(page.com.liveReferences(), 0);
+  EXPECT_FALSE(page.com.overReleased());
+  EXPECT_FALSE(page.com.releasedWithoutCom());
 }
 
 INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorCases()),
@@ -254,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorC
 TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
   // Operators and their copies ended in either order; nothing else initialises COM here.
   for (bool copyEndsFirst : {false, true}) {
-    TestDocument page;
+    Page page;
     HWND browser = MakeBrowser(page);
     {
       auto op = std::make_unique<WebPageOperator>();
@@ -263,14 +271,14 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
       if (copyEndsFirst) copy.reset();
       op.reset();
     }
-    EXPECT_EQ(page.liveReferences(), 0) << copyEndsFirst;
-    EXPECT_FALSE(page.releasedWithoutCom()) << copyEndsFirst;
+    EXPECT_EQ(page.com.liveReferences(), 0) << copyEndsFirst;
+    EXPECT_FALSE(page.com.releasedWithoutCom()) << copyEndsFirst;
   }
 }
 
 TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
-  TestDocument page;
-  IUnknown* document = page.document();
+  Page page;
+  IUnknown* document = page.com.document();
   struct In {
     const char* expected;
     std::function<void(VARIANT&)> fill;
@@ -334,15 +342,15 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
     EXPECT_EQ(crossed ? Describe(*variant.get(), page) : "refused", c.expected) << c.expected;
   }
   // Every reference the conversions took has been given back, the table's own aside.
-  EXPECT_EQ(page.liveReferences(), 1);
+  EXPECT_EQ(page.com.liveReferences(), 1);
 }
 
 TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
-  TestDocument page({{"input", "text", "n", "i", "t"}});
-  page.Reject("title");
+  Page page({{"input", "text", "n", "i", "t"}});
+  page.dom.Reject("title");
   const AutomationObject element =
-      win32::WrapUnknown(page.document()).GetObject("body").GetObject("all").CallObject("item", 0.0);
-  ASSERT_EQ(page.IndexOf(element), 0);
+      win32::WrapUnknown(page.com.document()).GetObject("body").GetObject("all").CallObject("item", 0.0);
+  ASSERT_EQ(page.com.IndexOf(element), 0);
   Dispatch& object = *element.get();
   const Value argument(Text("x"));
   struct Case {
@@ -365,8 +373,8 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
       {"call of another object's method", [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
   };
   for (const Case& c : cases) EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
-  EXPECT_EQ(page.value(0), "x");
-  EXPECT_EQ(page.clicks(0), 1);
+  EXPECT_EQ(page.dom.value(0), "x");
+  EXPECT_EQ(page.dom.clicks(0), 1);
 }
 
 }  // namespace
