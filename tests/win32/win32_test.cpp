@@ -73,16 +73,6 @@ class PageOfDocument : public PageUnderTest {
   Page& page_;
 };
 
-// Another backend's object, which cannot cross into a VARIANT.
-class ForeignObject : public Dispatch {
- public:
-  void AddRef() noexcept override {}
-  void Release() noexcept override {}
-  std::optional<Value> Get(std::string_view) override { return std::nullopt; }
-  bool Put(std::string_view, const Value&) override { return false; }
-  std::optional<Value> Call(std::string_view, std::span<const Value>) override { return std::nullopt; }
-};
-
 // A document window on a thread of its own that, once it is made, never handles a message.
 class HungWindow {
  public:
@@ -110,13 +100,15 @@ class HungWindow {
   std::thread thread_;
 };
 
+std::string Number(double number) {
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
+}
+
 // What a by-name call gave, as text a table can hold.
 std::string Describe(const std::optional<Value>& value, Page& page) {
   if (!value) return "rejected";
-  if (const auto* number = std::get_if<double>(&*value)) {
-    char buffer[32];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, *number, std::chars_format::fixed).ptr);
-  }
+  if (const auto* number = std::get_if<double>(&*value)) return Number(*number);
   if (const auto* text = std::get_if<Text>(&*value)) return "text " + *text;
   if (const auto* object = std::get_if<AutomationObject>(&*value)) {
     return Is(*object, &page) ? "the document" : object->IsEmpty() ? "no object" : "an object";
@@ -126,21 +118,20 @@ std::string Describe(const std::optional<Value>& value, Page& page) {
 
 // A VARIANT as text a table can hold; BSTRs as their UTF-16 units.
 std::string Describe(const VARIANT& variant, Page& page) {
-  char buffer[64];
   switch (V_VT(&variant)) {
     case VT_EMPTY: return "empty";
     case VT_NULL: return "null";
     case VT_I4: return "I4 " + std::to_string(V_I4(&variant));
-    case VT_R8:
-      return "R8 " + std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, V_R8(&variant), std::chars_format::fixed).ptr);
+    case VT_R8: return "R8 " + Number(V_R8(&variant));
     case VT_DISPATCH:
       return V_DISPATCH(&variant) == static_cast<void*>(page.com.document()) ? "the document" : "an object";
     case VT_BSTR: {
       if (V_BSTR(&variant) == nullptr) return "BSTR null";
       std::string out = "BSTR";
       for (UINT i = 0; i < SysStringLen(V_BSTR(&variant)); ++i) {
-        std::snprintf(buffer, sizeof buffer, " %04x", static_cast<unsigned>(V_BSTR(&variant)[i]));
-        out += buffer;
+        char unit[8];
+        std::snprintf(unit, sizeof unit, " %04x", static_cast<unsigned>(V_BSTR(&variant)[i]));
+        out += unit;
       }
       return out;
     }
@@ -286,16 +277,12 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   const In variants[] = {
       {"nothing", [](VARIANT& v) { V_VT(&v) = VT_EMPTY; }},
       {"nothing", [](VARIANT& v) { V_VT(&v) = VT_NULL; }},
-      {"-5", [](VARIANT& v) { V_VT(&v) = VT_I1; V_I1(&v) = -5; }},
-      {"200", [](VARIANT& v) { V_VT(&v) = VT_UI1; V_UI1(&v) = 200; }},
       {"-300", [](VARIANT& v) { V_VT(&v) = VT_I2; V_I2(&v) = -300; }},
-      {"65535", [](VARIANT& v) { V_VT(&v) = VT_UI2; V_UI2(&v) = 65535; }},
       {"-70000", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = -70000; }},
       {"4000000000", [](VARIANT& v) { V_VT(&v) = VT_UI4; V_UI4(&v) = 4000000000u; }},
       {"-1099511627776", [](VARIANT& v) { V_VT(&v) = VT_I8; V_I8(&v) = -(1LL << 40); }},
       {"9007199254740992", [](VARIANT& v) { V_VT(&v) = VT_UI8; V_UI8(&v) = 1ULL << 53; }},
       {"7", [](VARIANT& v) { V_VT(&v) = VT_INT; V_INT(&v) = 7; }},
-      {"8", [](VARIANT& v) { V_VT(&v) = VT_UINT; V_UINT(&v) = 8; }},
       {"1.5", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1.5f; }},
       {"0.1", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 0.1; }},
       {"1.2345", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 12345; }},
@@ -318,7 +305,6 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
     EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected) << "type " << type;
   }
 
-  ForeignObject foreign;
   struct Out {
     Value value;
     const char* expected;
@@ -334,7 +320,7 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
       {Text(), "BSTR"},
       {AutomationObject(), "null"},
       {win32::WrapUnknown(document), "the document"},
-      {AutomationObject::Adopt(&foreign), "refused"},
+      {page.dom.Document(), "refused"},  // the fake page's own object, of another backend
   };
   for (const Out& c : values) {
     ScopedVariant variant;
