@@ -58,10 +58,14 @@ class ComPage::Object : public IHTMLDocument {
     std::vector<Value> arguments;
     for (UINT i = parameters->cArgs; i > 0; --i) {
       const VARIANT& argument = parameters->rgvarg[i - 1];
-      if (V_VT(&argument) == VT_I4) arguments.emplace_back(static_cast<double>(V_I4(&argument)));
-      else if (V_VT(&argument) == VT_R8) arguments.emplace_back(V_R8(&argument));
-      else if (V_VT(&argument) == VT_BSTR) arguments.emplace_back(TextFromUtf16(reinterpret_cast<const char16_t*>(V_BSTR(&argument))));
-      else return DISP_E_TYPEMISMATCH;
+      if (V_VT(&argument) == VT_I4)
+        arguments.emplace_back(static_cast<double>(V_I4(&argument)));
+      else if (V_VT(&argument) == VT_R8)
+        arguments.emplace_back(V_R8(&argument));
+      else if (V_VT(&argument) == VT_BSTR)
+        arguments.emplace_back(TextFromUtf16(reinterpret_cast<const char16_t*>(V_BSTR(&argument))));
+      else
+        return DISP_E_TYPEMISMATCH;
     }
     std::optional<Value> answer;
     if (flags & DISPATCH_PROPERTYPUT) {
@@ -92,7 +96,8 @@ class ComPage::Object : public IHTMLDocument {
       V_VT(result) = VT_BSTR;
       V_BSTR(result) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.c_str()),
                                          static_cast<UINT>(wide.size()));
-    } else if (auto* object = std::get_if<AutomationObject>(&*answer); object && !object->IsEmpty()) {
+    } else if (auto* object = std::get_if<AutomationObject>(&*answer);
+               object && !object->IsEmpty()) {
       V_VT(result) = VT_DISPATCH;
       V_DISPATCH(result) = page_.Serve(std::move(*object));
       V_DISPATCH(result)->AddRef();

@@ -6,8 +6,7 @@
 // out and notes a last one that went while COM was not initialised on the thread.
 #pragma once
 
-#include <windows.h>
-#include <mshtml.h>
+#include "window_api.h"
 
 #include <map>
 #include <memory>

@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "com_page.h"
 #include "dispatch_win.h"
+#include "fake_dom.h"
 #include "operator_case_runner.h"
 #include "scoped_win.h"
-#include "com_page.h"
-#include "fake_dom.h"
 #include "web_page_operator.h"
 #include "window_api.h"
 
@@ -44,7 +44,8 @@ struct Answer {
 LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT request = RegisterWindowMessageA("WM_HTML_GETOBJECT");
   const auto* answer = reinterpret_cast<const Answer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message != request || answer == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  if (message != request || answer == nullptr)
+    return DefWindowProcW(window, message, wParam, lParam);
   if (answer->page == nullptr) return answer->reply;
   return LresultFromObject(IID_IUnknown, wParam, answer->page->com.document());
 }
@@ -76,14 +77,15 @@ class PageOfDocument : public PageUnderTest {
 // A document window on a thread of its own that, once it is made, never handles a message.
 class HungWindow {
  public:
-  explicit HungWindow(Answer answer) : answer_(answer), thread_([this] {
-    window_ = CreateWindowExW(0, kServer, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                              ModuleFor(kServer), nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer_));
-    SetEvent(created_.get());
-    WaitForSingleObject(finish_.get(), INFINITE);
-    DestroyWindow(window_);
-  }) {
+  explicit HungWindow(Answer answer)
+      : answer_(answer), thread_([this] {
+          window_ = CreateWindowExW(0, kServer, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                    ModuleFor(kServer), nullptr);
+          SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer_));
+          SetEvent(created_.get());
+          WaitForSingleObject(finish_.get(), INFINITE);
+          DestroyWindow(window_);
+        }) {
     WaitForSingleObject(created_.get(), INFINITE);
   }
   ~HungWindow() {
@@ -102,7 +104,8 @@ class HungWindow {
 
 std::string Number(double number) {
   char buffer[32];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
+  return std::string(
+      buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
 }
 
 // What a by-name call gave, as text a table can hold.
@@ -119,12 +122,17 @@ std::string Describe(const std::optional<Value>& value, Page& page) {
 // A VARIANT as text a table can hold; BSTRs as their UTF-16 units.
 std::string Describe(const VARIANT& variant, Page& page) {
   switch (V_VT(&variant)) {
-    case VT_EMPTY: return "empty";
-    case VT_NULL: return "null";
-    case VT_I4: return "I4 " + std::to_string(V_I4(&variant));
-    case VT_R8: return "R8 " + Number(V_R8(&variant));
+    case VT_EMPTY:
+      return "empty";
+    case VT_NULL:
+      return "null";
+    case VT_I4:
+      return "I4 " + std::to_string(V_I4(&variant));
+    case VT_R8:
+      return "R8 " + Number(V_R8(&variant));
     case VT_DISPATCH:
-      return V_DISPATCH(&variant) == static_cast<void*>(page.com.document()) ? "the document" : "an object";
+      return V_DISPATCH(&variant) == static_cast<void*>(page.com.document()) ? "the document"
+                                                                             : "an object";
     case VT_BSTR: {
       if (V_BSTR(&variant) == nullptr) return "BSTR null";
       std::string out = "BSTR";
@@ -135,7 +143,8 @@ std::string Describe(const VARIANT& variant, Page& page) {
       }
       return out;
     }
-    default: return "type " + std::to_string(V_VT(&variant));
+    default:
+      return "type " + std::to_string(V_VT(&variant));
   }
 }
 
@@ -202,7 +211,7 @@ TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
     const char* name;
     HWND window;
     Page* document;  // the document bound, or none
-    bool live;               // the handle names a window, which becomes the bound one
+    bool live;       // the handle names a window, which becomes the bound one
   };
   const Case cases[] = {
       {"outer window: pre-order, the first server", outer, &first, true},
@@ -277,32 +286,116 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   const In variants[] = {
       {"nothing", [](VARIANT& v) { V_VT(&v) = VT_EMPTY; }},
       {"nothing", [](VARIANT& v) { V_VT(&v) = VT_NULL; }},
-      {"-300", [](VARIANT& v) { V_VT(&v) = VT_I2; V_I2(&v) = -300; }},
-      {"-70000", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = -70000; }},
-      {"4000000000", [](VARIANT& v) { V_VT(&v) = VT_UI4; V_UI4(&v) = 4000000000u; }},
-      {"-1099511627776", [](VARIANT& v) { V_VT(&v) = VT_I8; V_I8(&v) = -(1LL << 40); }},
-      {"9007199254740992", [](VARIANT& v) { V_VT(&v) = VT_UI8; V_UI8(&v) = 1ULL << 53; }},
-      {"7", [](VARIANT& v) { V_VT(&v) = VT_INT; V_INT(&v) = 7; }},
-      {"1.5", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1.5f; }},
-      {"0.1", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 0.1; }},
-      {"1.2345", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 12345; }},
-      {"2.5", [](VARIANT& v) { VarDecFromR8(2.5, &V_DECIMAL(&v)); V_VT(&v) = VT_DECIMAL; }},
-      {"1", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }},
-      {"0", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }},
-      {"text \xB2\xA6\xBA\xC5", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L"\u62E8\u53F7"); }},
-      {"text ", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = nullptr; }},
-      {"the document", [&](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = static_cast<IHTMLDocument*>(document); document->AddRef(); }},
-      {"the document", [&](VARIANT& v) { V_VT(&v) = VT_UNKNOWN; V_UNKNOWN(&v) = document; document->AddRef(); }},
-      {"nothing", [](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = nullptr; }},
-      {"rejected", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 1.0; }},
-      {"rejected", [](VARIANT& v) { V_VT(&v) = VT_ERROR; V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }},
-      {"42", [](VARIANT& v) { static LONG answer = 42; V_VT(&v) = VT_BYREF | VT_I4; V_I4REF(&v) = &answer; }},
+      {"-300",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I2;
+         V_I2(&v) = -300;
+       }},
+      {"-70000",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I4;
+         V_I4(&v) = -70000;
+       }},
+      {"4000000000",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UI4;
+         V_UI4(&v) = 4000000000u;
+       }},
+      {"-1099511627776",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I8;
+         V_I8(&v) = -(1LL << 40);
+       }},
+      {"9007199254740992",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UI8;
+         V_UI8(&v) = 1ULL << 53;
+       }},
+      {"7",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_INT;
+         V_INT(&v) = 7;
+       }},
+      {"1.5",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_R4;
+         V_R4(&v) = 1.5f;
+       }},
+      {"0.1",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_R8;
+         V_R8(&v) = 0.1;
+       }},
+      {"1.2345",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_CY;
+         V_CY(&v).int64 = 12345;
+       }},
+      {"2.5",
+       [](VARIANT& v) {
+         VarDecFromR8(2.5, &V_DECIMAL(&v));
+         V_VT(&v) = VT_DECIMAL;
+       }},
+      {"1",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BOOL;
+         V_BOOL(&v) = VARIANT_TRUE;
+       }},
+      {"0",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BOOL;
+         V_BOOL(&v) = VARIANT_FALSE;
+       }},
+      {"text \xB2\xA6\xBA\xC5",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BSTR;
+         V_BSTR(&v) = SysAllocString(L"\u62E8\u53F7");
+       }},
+      {"text ",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BSTR;
+         V_BSTR(&v) = nullptr;
+       }},
+      {"the document",
+       [&](VARIANT& v) {
+         V_VT(&v) = VT_DISPATCH;
+         V_DISPATCH(&v) = static_cast<IHTMLDocument*>(document);
+         document->AddRef();
+       }},
+      {"the document",
+       [&](VARIANT& v) {
+         V_VT(&v) = VT_UNKNOWN;
+         V_UNKNOWN(&v) = document;
+         document->AddRef();
+       }},
+      {"nothing",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_DISPATCH;
+         V_DISPATCH(&v) = nullptr;
+       }},
+      {"rejected",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_DATE;
+         V_DATE(&v) = 1.0;
+       }},
+      {"rejected",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_ERROR;
+         V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+       }},
+      {"42",
+       [](VARIANT& v) {
+         static LONG answer = 42;
+         V_VT(&v) = VT_BYREF | VT_I4;
+         V_I4REF(&v) = &answer;
+       }},
   };
   for (const In& c : variants) {
     ScopedVariant variant;
     c.fill(*variant.get());
     const VARTYPE type = V_VT(variant.get());
-    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected) << "type " << type;
+    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected)
+        << "type " << type;
   }
 
   struct Out {
@@ -334,8 +427,10 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
 TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
   Page page({{"input", "text", "n", "i", "t"}});
   page.dom.Reject("title");
-  const AutomationObject element =
-      win32::WrapUnknown(page.com.document()).GetObject("body").GetObject("all").CallObject("item", 0.0);
+  const AutomationObject element = win32::WrapUnknown(page.com.document())
+                                       .GetObject("body")
+                                       .GetObject("all")
+                                       .CallObject("item", 0.0);
   ASSERT_EQ(page.com.IndexOf(element), 0);
   Dispatch& object = *element.get();
   const Value argument(Text("x"));
@@ -356,7 +451,8 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
       {"write of a member that throws", [&] { return put("title"); }, "rejected"},
       {"call", [&] { return object.Call("click", {}); }, "nothing"},
       {"call of a property", [&] { return object.Call("id", {}); }, "rejected"},
-      {"call of another object's method", [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
+      {"call of another object's method",
+       [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
   };
   for (const Case& c : cases) EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
   EXPECT_EQ(page.dom.value(0), "x");
