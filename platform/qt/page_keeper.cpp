@@ -74,7 +74,8 @@ void PageKeeper::ProbeHung() {
     probe_.stop();
     return;
   }
-  if (hungFor_.elapsed() < timings_.hangMs) {
+  // The probe nearest to the hang time decides.
+  if (hungFor_.elapsed() + timings_.probeMs / 2 < timings_.hangMs) {
     bridge_.Probe();
     return;
   }
