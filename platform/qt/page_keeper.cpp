@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QWebEnginePage>
 #include <algorithm>
 
@@ -29,11 +28,8 @@ PageKeeper::PageKeeper(QWebEnginePage* page, PageBridge& bridge, Timings timings
     }
   });
   connect(page, &QWebEnginePage::loadFinished, this, [this] {
-    if (!dead_ && !stopped_) calm_.start(timings_.calmMs);
+    if (!dead_) calm_.start(timings_.calmMs);
   });
-  if (QCoreApplication* app = QCoreApplication::instance()) {
-    connect(app, &QCoreApplication::aboutToQuit, this, &PageKeeper::Stop);
-  }
   bridge_.SetHungHandler([this] { Hung(); });
 }
 
@@ -47,7 +43,7 @@ void PageKeeper::setTimings(const Timings& timings) {
 void PageKeeper::RendererEnded() {
   probe_.stop();
   calm_.stop();
-  if (stopped_ || reload_.isActive()) return;
+  if (reload_.isActive()) return;
   dead_ = true;
   lost_ = page_->url();
   if (lost_.isEmpty()) lost_ = page_->requestedUrl();
@@ -56,7 +52,6 @@ void PageKeeper::RendererEnded() {
 }
 
 void PageKeeper::Reload() {
-  if (stopped_) return;
   dead_ = false;
   if (lost_.isEmpty()) return;
   emit reloading(lost_);
@@ -64,7 +59,7 @@ void PageKeeper::Reload() {
 }
 
 void PageKeeper::Hung() {
-  if (stopped_ || probe_.isActive()) return;
+  if (probe_.isActive()) return;
   hungFor_.start();
   probe_.start(timings_.probeMs);
 }
@@ -86,12 +81,4 @@ void PageKeeper::ProbeHung() {
   emit endingHungRenderer(pid);
   ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
-
-void PageKeeper::Stop() {
-  stopped_ = true;
-  reload_.stop();
-  calm_.stop();
-  probe_.stop();
-}
-
 }  // namespace quillo::qt

@@ -12,7 +12,8 @@
 // script that never yields), which the rule above then reloads.
 //
 // A page that merely failed to load is left as it is. Everything runs from timers on the GUI
-// thread, owned by the keeper; nothing fires once the application is quitting.
+// thread, owned by the keeper, which its browser box destroys before the page and the bridge:
+// nothing fires once the box is gone.
 #pragma once
 
 #include <QElapsedTimer>
@@ -62,7 +63,6 @@ class PageKeeper : public QObject {
   void Reload();
   void Hung();
   void ProbeHung();
-  void Stop();
 
   QWebEnginePage* page_;
   PageBridge& bridge_;
@@ -74,7 +74,6 @@ class PageKeeper : public QObject {
   QTimer probe_;
   QElapsedTimer hungFor_;
   bool dead_ = false;     // the renderer ended and no load has started since
-  bool stopped_ = false;
 };
 
 }  // namespace quillo::qt
