@@ -78,7 +78,6 @@ void PageKeeper::ProbeHung() {
   // The renderer may be our own process when the engine runs in one process only.
   const qint64 pid = page_->renderProcessPid();
   if (pid <= 0 || pid == getpid()) return;
-  emit endingHungRenderer(pid);
   ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 }  // namespace quillo::qt

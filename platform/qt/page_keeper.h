@@ -55,8 +55,6 @@ class PageKeeper : public QObject {
  signals:
   // The keeper loads url again, now.
   void reloading(const QUrl& url);
-  // The keeper ends the renderer of a page that stayed hung.
-  void endingHungRenderer(qint64 pid);
 
  private:
   void RendererEnded();
