@@ -74,10 +74,15 @@ void PageKeeper::ProbeHung() {
     bridge_.Probe();
     return;
   }
-  probe_.stop();
-  // The renderer may be our own process when the engine runs in one process only.
+  // The renderer may be our own process when the engine runs in one process only: then the
+  // keeper can only go on asking.
   const qint64 pid = page_->renderProcessPid();
-  if (pid <= 0 || pid == getpid()) return;
+  if (pid <= 0 || pid == getpid()) {
+    bridge_.Probe();
+    return;
+  }
+  probe_.stop();
   ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
+
 }  // namespace quillo::qt

@@ -47,10 +47,8 @@ class PageKeeper : public QObject {
   PageKeeper(const PageKeeper&) = delete;
   PageKeeper& operator=(const PageKeeper&) = delete;
 
+  // New timings; the next wait is the first one again.
   void setTimings(const Timings& timings);
-
-  // The wait before the next reload, should the renderer end now.
-  int nextWaitMs() const { return nextWaitMs_; }
 
  signals:
   // The keeper loads url again, now.
