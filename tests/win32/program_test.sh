@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The real quillo.exe under Wine, used as a person would: program_test.sh BUILD_DIR WINE_RUN.
+# Run inside x_session.sh. The window and its controls stand where the table puts them; Tab
+# follows the table's order; dial pad clicks made with xdotool append to the number box;
+# "拨号" with no calling page does nothing and the program stays up; closing the window
+# through its frame ends the program with code 0. Leaves a screenshot, quillo-wine.png, in
+# BUILD_DIR to look at.
+set -uo pipefail
+build=$1
+run=$2
+caption='Quillo BY中国人，中国范~'
+status=0
+fail() {
+  echo "FAIL: $*" >&2
+  status=1
+}
+probe() { QUILLO_WINE_TIMEOUT=60 "$run" "$build" "$build/bin/program_probe.exe" "$@"; }
+
+QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
+program=$!
+for _ in $(seq 1 600); do
+  wmctrl -l | grep -qF "$caption" && break
+  kill -0 "$program" 2>/dev/null || break
+  sleep 0.1
+done
+if ! wmctrl -l | grep -qF "$caption"; then
+  echo "FAIL: the window did not appear" >&2
+  kill "$program" 2>/dev/null
+  exit 1
+fi
+
+probe window || fail "the window differs from its table"
+probe tab || fail "Tab does not follow the table's order"
+
+declare -A centre
+while read -r key x y; do
+  centre[$key]="$x $y"
+done < <(probe keys)
+[[ ${#centre[@]} -eq 14 ]] || fail "found ${#centre[@]} buttons, not 14"
+press() {
+  # shellcheck disable=SC2086  # x and y
+  xdotool mousemove ${centre[$1]} click 1
+}
+for key in 1 3 8 + '*' '#' 0; do press "$key"; done
+number=$(probe text '138+*#0')
+[[ "$number" == '138+*#0' ]] || fail "the number box holds '$number' after 1 3 8 + * # 0"
+
+press 拨号
+sleep 1
+kill -0 "$program" 2>/dev/null || fail "the program ended after 拨号"
+number=$(probe text '138+*#0')
+[[ "$number" == '138+*#0' ]] || fail "the number box holds '$number' after 拨号"
+
+import -window root "$build/quillo-wine.png"
+wmctrl -c "$caption"
+wait "$program"
+code=$?
+[[ $code -eq 0 ]] || fail "the program exited with code $code after its window was closed"
+exit $status
