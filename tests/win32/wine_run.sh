@@ -55,6 +55,9 @@ output=$(mktemp "${TMPDIR:-/tmp}/wine_run.XXXXXX")
 trap 'rm -f "$output"' EXIT
 timeout -k 10 "$limit" wine "$@" >"$output" 2>&1 </dev/null
 status=$?
+# The prefix's server and services end with the last program; waiting for them leaves the
+# registry saved and nothing running into the next test.
+timeout -k 5 30 wineserver -w </dev/null >/dev/null 2>&1
 tr -d '\r' <"$output"
 if [[ $status -eq 124 || $status -eq 137 ]]; then
   echo "wine_run: $1 did not finish within $limit s" >&2
