@@ -14,7 +14,18 @@ fail() {
   echo "FAIL: $*" >&2
   status=1
 }
-probe() { QUILLO_WINE_TIMEOUT=60 "$run" "$build" "$build/bin/program_probe.exe" "$@"; }
+# The probe runs beside the program in the prefix that wine_run.sh made for it, through
+# wine itself: wine_run.sh waits for the prefix's last program to end.
+probe() {
+  local out
+  out=$(mktemp)
+  WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+    timeout -k 5 60 wine "$build/bin/program_probe.exe" "$@" >"$out" 2>/dev/null </dev/null
+  local code=$?
+  tr -d '\r' <"$out"
+  rm -f "$out"
+  return $code
+}
 
 QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
 program=$!
