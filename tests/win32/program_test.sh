@@ -41,6 +41,16 @@ if ! wmctrl -l | grep -qF "$caption"; then
 fi
 
 probe window || fail "the window differs from its table"
+# What the window manager makes of it: no maximising, a client area fixed at 344 x 252.
+window=$(xdotool search --onlyvisible --name "Quillo BY" | head -n1)
+actions=$(xprop -id "$window" _NET_WM_ALLOWED_ACTIONS)
+hints=$(xprop -id "$window" WM_NORMAL_HINTS)
+if grep -q MAXIMIZE <<<"$actions" || ! grep -q CLOSE <<<"$actions"; then
+  fail "allowed actions: $actions"
+fi
+for size in "minimum size: 344 by 252" "maximum size: 344 by 252"; do
+  grep -q "$size" <<<"$hints" || fail "no '$size' in $hints"
+done
 probe tab || fail "Tab does not follow the table's order"
 
 declare -A centre
