@@ -1,6 +1,7 @@
 // Owners for the system's references and handles: each gives back what it holds when it
 // goes out of scope, exactly once. COM references, VARIANTs, BSTRs, exception records, the
-// thread's COM initialisation, windows, GDI objects (fonts, brushes) and icons.
+// thread's COM initialisation, windows, GDI objects (fonts, brushes), icons and kernel
+// objects.
 #pragma once
 
 #include <windows.h>
@@ -208,6 +209,7 @@ inline void DestroyLiveWindow(HWND window) noexcept {
   if (IsWindow(window)) DestroyWindow(window);
 }
 inline void CloseIcon(HICON icon) noexcept { DestroyIcon(icon); }
+inline void CloseKernelObject(HANDLE handle) noexcept { CloseHandle(handle); }
 }  // namespace detail
 
 // A window destroyed when it goes, unless something destroyed it before.
@@ -216,5 +218,7 @@ using ScopedFont = ScopedHandle<HFONT, detail::CloseGdiObject>;
 using ScopedBrush = ScopedHandle<HBRUSH, detail::CloseGdiObject>;
 using ScopedGdiObject = ScopedHandle<HGDIOBJ, detail::CloseGdiObject>;
 using ScopedIcon = ScopedHandle<HICON, detail::CloseIcon>;
+// An event, thread or other kernel object (not INVALID_HANDLE_VALUE, which files use).
+using ScopedKernelHandle = ScopedHandle<HANDLE, detail::CloseKernelObject>;
 
 }  // namespace quillo::win32
