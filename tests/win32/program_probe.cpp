@@ -56,7 +56,6 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-
 HWND ProgramWindow() {
   return FindWindowW(L"QuilloWindow", Wide(quillo::app::MainWindow().caption).c_str());
 }
@@ -65,16 +64,9 @@ HWND ControlWindow(HWND program, size_t index) {
   return GetDlgItem(program, kFirstControlId + static_cast<int>(index));
 }
 
-const wchar_t* ClassOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::EditBox: return L"Edit";
-    case ControlKind::Button: return L"Button";
-    case ControlKind::HyperlinkBox: return L"QuilloLink";
-    case ControlKind::TransparentLabel: return L"Static";
-    case ControlKind::BrowserBox: return L"QuilloBrowserBox";
-  }
-  return L"";
-}
+// The window class of each kind of control, in ControlKind's order.
+constexpr const wchar_t* kClasses[] = {L"Edit", L"Button", L"QuilloLink", L"Static",
+                                       L"QuilloBrowserBox"};
 
 // ---- resources ---------------------------------------------------------------------------
 
@@ -204,7 +196,8 @@ int Window(HWND program) {
     if (child == nullptr) continue;
     wchar_t type[64] = {};
     GetClassNameW(child, type, 64);
-    Check(std::wstring_view(type) == ClassOf(control.kind), name + " is a " + Utf8(type));
+    Check(std::wstring_view(type) == kClasses[static_cast<int>(control.kind)],
+          name + " is a " + Utf8(type));
     RECT at{};
     GetWindowRect(child, &at);
     MapWindowPoints(HWND_DESKTOP, program, reinterpret_cast<POINT*>(&at), 2);
@@ -218,6 +211,14 @@ int Window(HWND program) {
     Check((IsWindowVisible(child) != FALSE) == shown, name + ": wrong visibility");
     if (control.kind != ControlKind::BrowserBox) {
       Check(TextOf(child) == Wide(control.caption), name + " reads " + Utf8(TextOf(child)));
+    } else {
+      // The browser control, active in place below the box, fills it.
+      HWND browser = FindWindowExW(child, nullptr, L"Shell Embedding", nullptr);
+      RECT inner{};
+      GetWindowRect(browser, &inner);
+      MapWindowPoints(HWND_DESKTOP, program, reinterpret_cast<POINT*>(&inner), 2);
+      Check(browser != nullptr && EqualRect(&inner, &at),
+            name + " holds no browser control that fills it");
     }
   }
   return failures == 0 ? 0 : 1;
