@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real quillo.exe under Wine, used as a person would: program_test.sh BUILD_DIR WINE_RUN.
-# Run inside x_session.sh. The window and its controls stand where the table puts them; Tab
-# follows the table's order; dial pad clicks made with xdotool append to the number box;
+# Run inside x_session.sh. The window and its controls stand where the table puts them; the
+# number box takes typing and Ctrl+A; Tab follows the table's order; dial pad clicks made
+# with xdotool append to the number box;
 # "拨号" with no calling page does nothing and the program stays up; closing the window
 # through its frame ends the program with code 0. Leaves a screenshot, quillo-wine.png, in
 # BUILD_DIR to look at.
@@ -51,6 +52,13 @@ fi
 for size in "minimum size: 344 by 252" "maximum size: 344 by 252"; do
   grep -q "$size" <<<"$hints" || fail "no '$size' in $hints"
 done
+# Typing goes to the number box, which has the focus at start; Ctrl+A selects all of it, as
+# the Common Controls 6 edit box does (the manifest is in force).
+xdotool type 123
+xdotool key ctrl+a
+xdotool type 9
+number=$(probe text 9)
+[[ "$number" == 9 ]] || fail "the number box holds '$number' after 123, Ctrl+A, 9"
 probe tab || fail "Tab does not follow the table's order"
 
 declare -A centre
@@ -63,14 +71,14 @@ press() {
   xdotool mousemove ${centre[$1]} click 1
 }
 for key in 1 3 8 + '*' '#' 0; do press "$key"; done
-number=$(probe text '138+*#0')
-[[ "$number" == '138+*#0' ]] || fail "the number box holds '$number' after 1 3 8 + * # 0"
+number=$(probe text '9138+*#0')
+[[ "$number" == '9138+*#0' ]] || fail "the number box holds '$number' after 1 3 8 + * # 0"
 
 press 拨号
 sleep 1
 kill -0 "$program" 2>/dev/null || fail "the program ended after 拨号"
-number=$(probe text '138+*#0')
-[[ "$number" == '138+*#0' ]] || fail "the number box holds '$number' after 拨号"
+number=$(probe text '9138+*#0')
+[[ "$number" == '9138+*#0' ]] || fail "the number box holds '$number' after 拨号"
 
 import -window root "$build/quillo-wine.png"
 wmctrl -c "$caption"
