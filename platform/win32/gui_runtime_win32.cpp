@@ -9,7 +9,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -131,8 +130,10 @@ std::wstring PagesFolder() {
     }
     path.resize(path.size() * 2);
   }
-  path.resize(path.find_last_of(L'\\') == std::wstring::npos ? 0 : path.find_last_of(L'\\'));
-  path.resize(path.find_last_of(L'\\') == std::wstring::npos ? 0 : path.find_last_of(L'\\'));
+  for (int up = 0; up < 2; ++up) {  // the program's name, then its folder
+    const size_t slash = path.find_last_of(L'\\');
+    path.resize(slash == std::wstring::npos ? 0 : slash);
+  }
   return path + L"\\share\\quillo\\pages";
 }
 
