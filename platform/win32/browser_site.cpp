@@ -23,11 +23,10 @@ void RegisterHostClass(WNDPROC procedure) {
 
 BrowserSite::BrowserSite(HWND parent, int id, const RECT& bounds, const std::wstring& url) {
   RegisterHostClass(&BrowserSite::HostProc);
-  host_.Reset(CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                              bounds.left, bounds.top, bounds.right - bounds.left,
-                              bounds.bottom - bounds.top, parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                              GetModuleHandleW(nullptr), nullptr));
+  host_.Reset(CreateWindowExW(
+      0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, bounds.left, bounds.top,
+      bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr));
   if (!host_) return;
   SetWindowLongPtrW(host_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   Host(url);
@@ -102,8 +101,7 @@ bool BrowserSite::TranslateKey(MSG& message) {
   return active_ && active_->TranslateAccelerator(&message) == S_OK;
 }
 
-LRESULT CALLBACK BrowserSite::HostProc(HWND window, UINT message, WPARAM wParam,
-                                       LPARAM lParam) {
+LRESULT CALLBACK BrowserSite::HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* site = reinterpret_cast<BrowserSite*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (site != nullptr) {
     switch (message) {
@@ -158,8 +156,7 @@ HRESULT BrowserSite::GetWindow(HWND* window) {
 }
 
 HRESULT BrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                      LPRECT position, LPRECT clip,
-                                      LPOLEINPLACEFRAMEINFO info) {
+                                      LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
   if (frame == nullptr || document == nullptr || position == nullptr || clip == nullptr ||
       info == nullptr) {
     return E_POINTER;
@@ -192,9 +189,8 @@ HRESULT BrowserSite::SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR)
 
 HRESULT BrowserSite::GetHostInfo(DOCHOSTUIINFO* info) {
   if (info == nullptr || info->cbSize < sizeof(DOCHOSTUIINFO)) return E_INVALIDARG;
-  info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_NO3DOUTERBORDER |
-                  DOCHOSTUIFLAG_THEME | DOCHOSTUIFLAG_DPI_AWARE |
-                  DOCHOSTUIFLAG_DISABLE_HELP_MENU;
+  info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_NO3DOUTERBORDER | DOCHOSTUIFLAG_THEME |
+                  DOCHOSTUIFLAG_DPI_AWARE | DOCHOSTUIFLAG_DISABLE_HELP_MENU;
   info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
   info->pchHostCss = nullptr;
   info->pchHostNS = nullptr;

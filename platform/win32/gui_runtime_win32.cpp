@@ -2,11 +2,12 @@
 // controls (W functions throughout, so Chinese shows on any code page), runs the message
 // loop and serves control texts and window handles. Everything runs on the GUI thread.
 #include <windows.h>
-#include <windowsx.h>
-#include <ole2.h>
+
 #include <commctrl.h>
+#include <ole2.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <memory>
@@ -34,7 +35,7 @@ constexpr int kFontPixels = 11;  // at 96 DPI, as on Linux
 
 struct Control {
   const ControlSpec* spec = nullptr;
-  HWND window = nullptr;  // a child of the main window, destroyed with it
+  HWND window = nullptr;   // a child of the main window, destroyed with it
   bool offClient = false;  // lies outside the client area: never takes the focus
   std::unique_ptr<BrowserSite> browser;
   win32::ScopedBrush brush;  // the background, when the table gives one
@@ -160,8 +161,7 @@ void OpenLink(Control& link) {
   if (link.spec->caption.empty() || target.empty()) return;  // nothing to click
   link.visited = true;
   InvalidateRect(link.window, nullptr, TRUE);
-  ShellExecuteW(runtime().window.get(), L"open", target.c_str(), nullptr, nullptr,
-                SW_SHOWNORMAL);
+  ShellExecuteW(runtime().window.get(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void PaintLink(Control& link) {
@@ -230,10 +230,10 @@ LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 // ---- Fonts, icons and the DPI ------------------------------------------------------------
 
 win32::ScopedFont MakeFont(bool underline) {
-  return win32::ScopedFont(CreateFontW(
-      -Scale(kFontPixels), 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
-      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-      DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI"));
+  return win32::ScopedFont(CreateFontW(-Scale(kFontPixels), 0, 0, 0, FW_NORMAL, FALSE,
+                                       underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
+                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                       DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI"));
 }
 
 void ApplyFonts() {
@@ -461,8 +461,8 @@ void CreateControl(Control& control, int id) {
   control.offClient = !InsideClient(spec, *r.spec);
   if (spec.kind == ControlKind::BrowserBox) {
     // A box out of sight stays a shown window outside the client area, so its page runs.
-    control.browser = std::make_unique<BrowserSite>(r.window.get(), id, bounds,
-                                                    ResolveAddress(spec.address));
+    control.browser =
+        std::make_unique<BrowserSite>(r.window.get(), id, bounds, ResolveAddress(spec.address));
     control.window = control.browser->window();
     return;
   }
@@ -495,10 +495,10 @@ void CreateControl(Control& control, int id) {
     control.brush.Reset(CreateSolidBrush(Colour(*spec.backgroundColour)));
   }
   const std::wstring caption = Wide(spec.caption);
-  control.window = CreateWindowExW(exStyle, type, caption.c_str(), style, bounds.left, bounds.top,
-                                   bounds.right - bounds.left, bounds.bottom - bounds.top,
-                                   r.window.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   GetModuleHandleW(nullptr), nullptr);
+  control.window = CreateWindowExW(
+      exStyle, type, caption.c_str(), style, bounds.left, bounds.top, bounds.right - bounds.left,
+      bounds.bottom - bounds.top, r.window.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      GetModuleHandleW(nullptr), nullptr);
 }
 
 void ProcessMessage(MSG& message);
@@ -618,8 +618,8 @@ Text ReadControlText(std::string_view name) {
   if (control == nullptr || control->browser || control->window == nullptr) return {};
   const int length = GetWindowTextLengthW(control->window);
   std::u16string text(static_cast<size_t>(length) + 1, u'\0');
-  const int got = GetWindowTextW(control->window, reinterpret_cast<wchar_t*>(text.data()),
-                                 length + 1);
+  const int got =
+      GetWindowTextW(control->window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
   text.resize(static_cast<size_t>(std::max(got, 0)));
   return TextFromUtf16(text);
 }

@@ -123,8 +123,7 @@ void CheckVersion(const std::wstring& file) {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
   std::vector<BYTE> block(size);
-  Check(size > 0 && GetFileVersionInfoW(file.c_str(), 0, size, block.data()),
-        "no version block");
+  Check(size > 0 && GetFileVersionInfoW(file.c_str(), 0, size, block.data()), "no version block");
   if (size == 0) return;
   void* value = nullptr;
   UINT length = 0;
@@ -166,8 +165,8 @@ int Resources() {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring file = self;
   file = file.substr(0, file.find_last_of(L'\\') + 1) + L"quillo.exe";
-  HMODULE program =
-      LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HMODULE program = LoadLibraryExW(file.c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   Check(program != nullptr, "cannot open " + Utf8(file));
   if (program == nullptr) return 1;
   CheckIcons(program);
@@ -303,8 +302,8 @@ int Tab(HWND program) {
     const std::string expected(order[step % order.size()]);
     Press(VK_TAB, false);
     const std::string got = AwaitFocus(program, expected);
-    Check(got == expected, "Tab " + std::to_string(step) + " went to '" + got + "', not " +
-                               expected);
+    Check(got == expected,
+          "Tab " + std::to_string(step) + " went to '" + got + "', not " + expected);
   }
   const std::string last(order.back());
   Press(VK_TAB, true);
