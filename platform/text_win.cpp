@@ -85,7 +85,9 @@ class Gb18030From936 {
   // The four-byte number of U+10000, the first character beyond the basic plane.
   static constexpr std::uint32_t kSupplementaryStart = 189000;
 
-  static bool IsTrail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
+  static bool IsTrail(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+  }
   static bool IsDigit(unsigned char b) { return b >= 0x30 && b <= 0x39; }
   static size_t TwoByteSlot(unsigned char lead, unsigned char trail) {
     return (lead - 0x81u) * 191 + (trail - 0x40u);
@@ -113,8 +115,8 @@ class Gb18030From936 {
   // Gives the two-byte code to the unit; a unit that had the code before loses it.
   void Map(std::uint16_t code, char16_t unit) {
     if (unit < 0x80 || (unit >= 0xD800 && unit <= 0xDFFF) || twoByteOf_[unit] != 0) return;
-    char16_t& slot =
-        unitOf_[TwoByteSlot(static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code))];
+    char16_t& slot = unitOf_[TwoByteSlot(static_cast<unsigned char>(code >> 8),
+                                         static_cast<unsigned char>(code))];
     if (slot != 0) twoByteOf_[slot] = 0;
     slot = unit;
     twoByteOf_[unit] = code;

@@ -33,9 +33,15 @@ inline std::vector<TextCase> RoundTripTexts() {
 // Bytes that are not GB18030 each become U+FFFD, except code page 936's own euro sign.
 inline std::vector<TextCase> BrokenBytes() {
   return {
-      {"stray byte", u"a\uFFFD" "b", "a\xFF" "b"},
+      {"stray byte",
+       u"a\uFFFD"
+       "b",
+       "a\xFF"
+       "b"},
       {"lead byte cut short at the end", u"a\uFFFD", "a\x81"},
-      {"936's euro sign", u"€5", "\x80" "5"},
+      {"936's euro sign", u"€5",
+       "\x80"
+       "5"},
   };
 }
 

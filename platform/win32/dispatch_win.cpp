@@ -98,9 +98,20 @@ Dispatch* NewWrapper(IUnknown* object) {
 
 bool IsNumeric(VARTYPE type) {
   switch (type) {
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
-    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT:
-    case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL:
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_INT:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UI8:
+    case VT_UINT:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
       return true;
     default:
       return false;
@@ -109,7 +120,9 @@ bool IsNumeric(VARTYPE type) {
 
 }  // namespace
 
-AutomationObject WrapUnknown(IUnknown* object) { return AutomationObject::Adopt(NewWrapper(object)); }
+AutomationObject WrapUnknown(IUnknown* object) {
+  return AutomationObject::Adopt(NewWrapper(object));
+}
 
 IDispatch* DispatchOf(const AutomationObject& object) {
   const auto* wrapper = dynamic_cast<const ComDispatch*>(object.get());

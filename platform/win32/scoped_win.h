@@ -4,9 +4,8 @@
 // objects.
 #pragma once
 
-#include <windows.h>
-#include <ole2.h>
-#include <oleauto.h>
+// The system's headers, with the program's own names kept free of their macros.
+#include "window_api.h"
 
 #include <string_view>
 #include <utility>

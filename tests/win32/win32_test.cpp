@@ -12,10 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "com_page.h"
 #include "dispatch_win.h"
+#include "fake_dom.h"
 #include "operator_case_runner.h"
 #include "scoped_win.h"
-#include "test_document.h"
 #include "web_page_operator.h"
 #include "window_api.h"
 
@@ -26,19 +27,27 @@ using win32::ScopedKernelHandle;
 using win32::ScopedVariant;
 using win32::ScopedWindow;
 
+// A fake page and its face over IDispatch.
+struct Page {
+  explicit Page(const std::vector<PageElement>& elements = {}) : dom(elements), com(dom) {}
+  FakeDom dom;
+  ComPage com;
+};
+
 // How a browser document window answers the document request: with its page's document,
 // or with a plain reply.
 struct Answer {
-  TestDocument* page = nullptr;
+  Page* page = nullptr;
   LRESULT reply = 0;
 };
 
 LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   static const UINT request = RegisterWindowMessageA("WM_HTML_GETOBJECT");
   const auto* answer = reinterpret_cast<const Answer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message != request || answer == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  if (message != request || answer == nullptr)
+    return DefWindowProcW(window, message, wParam, lParam);
   if (answer->page == nullptr) return answer->reply;
-  return LresultFromObject(IID_IUnknown, wParam, answer->page->document());
+  return LresultFromObject(IID_IUnknown, wParam, answer->page->com.document());
 }
 
 constexpr wchar_t kServer[] = L"Internet Explorer_Server";
@@ -49,43 +58,34 @@ HINSTANCE ModuleFor(const wchar_t* className) {
   return GetModuleHandleW(className == kLowerCaseServer ? L"kernel32.dll" : nullptr);
 }
 
-bool Is(const AutomationObject& object, TestDocument* page) {
+bool Is(const AutomationObject& object, Page* page) {
   const void* dispatch = win32::DispatchOf(object);
-  return dispatch == (page != nullptr ? static_cast<const void*>(page->document()) : nullptr);
+  return dispatch == (page != nullptr ? static_cast<const void*>(page->com.document()) : nullptr);
 }
 
 class PageOfDocument : public PageUnderTest {
  public:
-  explicit PageOfDocument(TestDocument& page) : page_(page) {}
-  int IndexOf(const AutomationObject& element) override { return page_.IndexOf(element); }
-  std::string ValueOf(int index) override { return page_.value(index); }
-  int ClicksOf(int index) override { return page_.clicks(index); }
+  explicit PageOfDocument(Page& page) : page_(page) {}
+  int IndexOf(const AutomationObject& element) override { return page_.com.IndexOf(element); }
+  std::string ValueOf(int index) override { return page_.dom.value(index); }
+  int ClicksOf(int index) override { return page_.dom.clicks(index); }
 
  private:
-  TestDocument& page_;
-};
-
-// Another backend's object, which cannot cross into a VARIANT.
-class ForeignObject : public Dispatch {
- public:
-  void AddRef() noexcept override {}
-  void Release() noexcept override {}
-  std::optional<Value> Get(std::string_view) override { return std::nullopt; }
-  bool Put(std::string_view, const Value&) override { return false; }
-  std::optional<Value> Call(std::string_view, std::span<const Value>) override { return std::nullopt; }
+  Page& page_;
 };
 
 // A document window on a thread of its own that, once it is made, never handles a message.
 class HungWindow {
  public:
-  explicit HungWindow(Answer answer) : answer_(answer), thread_([this] {
-    window_ = CreateWindowExW(0, kServer, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                              ModuleFor(kServer), nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer_));
-    SetEvent(created_.get());
-    WaitForSingleObject(finish_.get(), INFINITE);
-    DestroyWindow(window_);
-  }) {
+  explicit HungWindow(Answer answer)
+      : answer_(answer), thread_([this] {
+          window_ = CreateWindowExW(0, kServer, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                    ModuleFor(kServer), nullptr);
+          SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer_));
+          SetEvent(created_.get());
+          WaitForSingleObject(finish_.get(), INFINITE);
+          DestroyWindow(window_);
+        }) {
     WaitForSingleObject(created_.get(), INFINITE);
   }
   ~HungWindow() {
@@ -102,13 +102,16 @@ class HungWindow {
   std::thread thread_;
 };
 
+std::string Number(double number) {
+  char buffer[32];
+  return std::string(
+      buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
+}
+
 // What a by-name call gave, as text a table can hold.
-std::string Describe(const std::optional<Value>& value, TestDocument& page) {
+std::string Describe(const std::optional<Value>& value, Page& page) {
   if (!value) return "rejected";
-  if (const auto* number = std::get_if<double>(&*value)) {
-    char buffer[32];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, *number, std::chars_format::fixed).ptr);
-  }
+  if (const auto* number = std::get_if<double>(&*value)) return Number(*number);
   if (const auto* text = std::get_if<Text>(&*value)) return "text " + *text;
   if (const auto* object = std::get_if<AutomationObject>(&*value)) {
     return Is(*object, &page) ? "the document" : object->IsEmpty() ? "no object" : "an object";
@@ -117,26 +120,31 @@ std::string Describe(const std::optional<Value>& value, TestDocument& page) {
 }
 
 // A VARIANT as text a table can hold; BSTRs as their UTF-16 units.
-std::string Describe(const VARIANT& variant, TestDocument& page) {
-  char buffer[64];
+std::string Describe(const VARIANT& variant, Page& page) {
   switch (V_VT(&variant)) {
-    case VT_EMPTY: return "empty";
-    case VT_NULL: return "null";
-    case VT_I4: return "I4 " + std::to_string(V_I4(&variant));
+    case VT_EMPTY:
+      return "empty";
+    case VT_NULL:
+      return "null";
+    case VT_I4:
+      return "I4 " + std::to_string(V_I4(&variant));
     case VT_R8:
-      return "R8 " + std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, V_R8(&variant), std::chars_format::fixed).ptr);
+      return "R8 " + Number(V_R8(&variant));
     case VT_DISPATCH:
-      return V_DISPATCH(&variant) == static_cast<void*>(page.document()) ? "the document" : "an object";
+      return V_DISPATCH(&variant) == static_cast<void*>(page.com.document()) ? "the document"
+                                                                             : "an object";
     case VT_BSTR: {
       if (V_BSTR(&variant) == nullptr) return "BSTR null";
       std::string out = "BSTR";
       for (UINT i = 0; i < SysStringLen(V_BSTR(&variant)); ++i) {
-        std::snprintf(buffer, sizeof buffer, " %04x", static_cast<unsigned>(V_BSTR(&variant)[i]));
-        out += buffer;
+        char unit[8];
+        std::snprintf(unit, sizeof unit, " %04x", static_cast<unsigned>(V_BSTR(&variant)[i]));
+        out += unit;
       }
       return out;
     }
-    default: return "type " + std::to_string(V_VT(&variant));
+    default:
+      return "type " + std::to_string(V_VT(&variant));
   }
 }
 
@@ -168,7 +176,7 @@ class Win32Test : public ::testing::TestWithParam<OperatorCase> {
   }
 
   // A browser box: its window, a view window and the document window serving the page.
-  HWND MakeBrowser(TestDocument& page) {
+  HWND MakeBrowser(Page& page) {
     HWND outer = Make(L"Shell Embedding");
     Make(kServer, Make(L"Shell DocObject View", outer), {&page});
     return outer;
@@ -181,8 +189,8 @@ class Win32Test : public ::testing::TestWithParam<OperatorCase> {
 };
 
 TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
-  TestDocument first;
-  TestDocument second;
+  Page first;
+  Page second;
   // outer > view > (a server in another case, the server), then outer > a later server.
   HWND outer = Make(L"Shell Embedding");
   HWND view = Make(L"Shell DocObject View", outer);
@@ -202,8 +210,8 @@ TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
   struct Case {
     const char* name;
     HWND window;
-    TestDocument* document;  // the document bound, or none
-    bool live;               // the handle names a window, which becomes the bound one
+    Page* document;  // the document bound, or none
+    bool live;       // the handle names a window, which becomes the bound one
   };
   const Case cases[] = {
       {"outer window: pre-order, the first server", outer, &first, true},
@@ -229,11 +237,11 @@ TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
     EXPECT_EQ(op.boundWindow(), c.live ? Handle(c.window) : 0);
     EXPECT_TRUE(Is(op.GetDocument(), c.document));
   }
-  EXPECT_EQ(first.liveReferences() + second.liveReferences(), 0);
+  EXPECT_EQ(first.com.liveReferences() + second.com.liveReferences(), 0);
 }
 
 TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
-  TestDocument page(GetParam().page);
+  Page page(GetParam().page);
   HWND browser = MakeBrowser(page);
   {
     WebPageOperator op;
@@ -241,11 +249,11 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
     PageOfDocument pageUnderTest(page);
     RunOperatorCase(GetParam(), op, pageUnderTest);
     // Only the operator's own document reference is left.
-    EXPECT_EQ(page.liveReferences(), 1);
+    EXPECT_EQ(page.com.liveReferences(), 1);
   }
-  EXPECT_EQ(page.liveReferences(), 0);
-  EXPECT_FALSE(page.overReleased());
-  EXPECT_FALSE(page.releasedWithoutCom());
+  EXPECT_EQ(page.com.liveReferences(), 0);
+  EXPECT_FALSE(page.com.overReleased());
+  EXPECT_FALSE(page.com.releasedWithoutCom());
 }
 
 INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorCases()),
@@ -254,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorC
 TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
   // Operators and their copies ended in either order; nothing else initialises COM here.
   for (bool copyEndsFirst : {false, true}) {
-    TestDocument page;
+    Page page;
     HWND browser = MakeBrowser(page);
     {
       auto op = std::make_unique<WebPageOperator>();
@@ -263,14 +271,14 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
       if (copyEndsFirst) copy.reset();
       op.reset();
     }
-    EXPECT_EQ(page.liveReferences(), 0) << copyEndsFirst;
-    EXPECT_FALSE(page.releasedWithoutCom()) << copyEndsFirst;
+    EXPECT_EQ(page.com.liveReferences(), 0) << copyEndsFirst;
+    EXPECT_FALSE(page.com.releasedWithoutCom()) << copyEndsFirst;
   }
 }
 
 TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
-  TestDocument page;
-  IUnknown* document = page.document();
+  Page page;
+  IUnknown* document = page.com.document();
   struct In {
     const char* expected;
     std::function<void(VARIANT&)> fill;
@@ -278,39 +286,118 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   const In variants[] = {
       {"nothing", [](VARIANT& v) { V_VT(&v) = VT_EMPTY; }},
       {"nothing", [](VARIANT& v) { V_VT(&v) = VT_NULL; }},
-      {"-5", [](VARIANT& v) { V_VT(&v) = VT_I1; V_I1(&v) = -5; }},
-      {"200", [](VARIANT& v) { V_VT(&v) = VT_UI1; V_UI1(&v) = 200; }},
-      {"-300", [](VARIANT& v) { V_VT(&v) = VT_I2; V_I2(&v) = -300; }},
-      {"65535", [](VARIANT& v) { V_VT(&v) = VT_UI2; V_UI2(&v) = 65535; }},
-      {"-70000", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = -70000; }},
-      {"4000000000", [](VARIANT& v) { V_VT(&v) = VT_UI4; V_UI4(&v) = 4000000000u; }},
-      {"-1099511627776", [](VARIANT& v) { V_VT(&v) = VT_I8; V_I8(&v) = -(1LL << 40); }},
-      {"9007199254740992", [](VARIANT& v) { V_VT(&v) = VT_UI8; V_UI8(&v) = 1ULL << 53; }},
-      {"7", [](VARIANT& v) { V_VT(&v) = VT_INT; V_INT(&v) = 7; }},
-      {"8", [](VARIANT& v) { V_VT(&v) = VT_UINT; V_UINT(&v) = 8; }},
-      {"1.5", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1.5f; }},
-      {"0.1", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 0.1; }},
-      {"1.2345", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 12345; }},
-      {"2.5", [](VARIANT& v) { VarDecFromR8(2.5, &V_DECIMAL(&v)); V_VT(&v) = VT_DECIMAL; }},
-      {"1", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }},
-      {"0", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }},
-      {"text \xB2\xA6\xBA\xC5", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L"\u62E8\u53F7"); }},
-      {"text ", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = nullptr; }},
-      {"the document", [&](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = static_cast<IHTMLDocument*>(document); document->AddRef(); }},
-      {"the document", [&](VARIANT& v) { V_VT(&v) = VT_UNKNOWN; V_UNKNOWN(&v) = document; document->AddRef(); }},
-      {"nothing", [](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = nullptr; }},
-      {"rejected", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 1.0; }},
-      {"rejected", [](VARIANT& v) { V_VT(&v) = VT_ERROR; V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }},
-      {"42", [](VARIANT& v) { static LONG answer = 42; V_VT(&v) = VT_BYREF | VT_I4; V_I4REF(&v) = &answer; }},
+      {"-300",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I2;
+         V_I2(&v) = -300;
+       }},
+      {"-70000",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I4;
+         V_I4(&v) = -70000;
+       }},
+      {"4000000000",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UI4;
+         V_UI4(&v) = 4000000000u;
+       }},
+      {"-1099511627776",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I8;
+         V_I8(&v) = -(1LL << 40);
+       }},
+      {"9007199254740992",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UI8;
+         V_UI8(&v) = 1ULL << 53;
+       }},
+      {"7",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_INT;
+         V_INT(&v) = 7;
+       }},
+      {"1.5",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_R4;
+         V_R4(&v) = 1.5f;
+       }},
+      {"0.1",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_R8;
+         V_R8(&v) = 0.1;
+       }},
+      {"1.2345",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_CY;
+         V_CY(&v).int64 = 12345;
+       }},
+      {"2.5",
+       [](VARIANT& v) {
+         VarDecFromR8(2.5, &V_DECIMAL(&v));
+         V_VT(&v) = VT_DECIMAL;
+       }},
+      {"1",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BOOL;
+         V_BOOL(&v) = VARIANT_TRUE;
+       }},
+      {"0",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BOOL;
+         V_BOOL(&v) = VARIANT_FALSE;
+       }},
+      {"text \xB2\xA6\xBA\xC5",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BSTR;
+         V_BSTR(&v) = SysAllocString(L"\u62E8\u53F7");
+       }},
+      {"text ",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BSTR;
+         V_BSTR(&v) = nullptr;
+       }},
+      {"the document",
+       [&](VARIANT& v) {
+         V_VT(&v) = VT_DISPATCH;
+         V_DISPATCH(&v) = static_cast<IHTMLDocument*>(document);
+         document->AddRef();
+       }},
+      {"the document",
+       [&](VARIANT& v) {
+         V_VT(&v) = VT_UNKNOWN;
+         V_UNKNOWN(&v) = document;
+         document->AddRef();
+       }},
+      {"nothing",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_DISPATCH;
+         V_DISPATCH(&v) = nullptr;
+       }},
+      {"rejected",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_DATE;
+         V_DATE(&v) = 1.0;
+       }},
+      {"rejected",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_ERROR;
+         V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+       }},
+      {"42",
+       [](VARIANT& v) {
+         static LONG answer = 42;
+         V_VT(&v) = VT_BYREF | VT_I4;
+         V_I4REF(&v) = &answer;
+       }},
   };
   for (const In& c : variants) {
     ScopedVariant variant;
     c.fill(*variant.get());
     const VARTYPE type = V_VT(variant.get());
-    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected) << "type " << type;
+    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected)
+        << "type " << type;
   }
 
-  ForeignObject foreign;
   struct Out {
     Value value;
     const char* expected;
@@ -326,7 +413,7 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
       {Text(), "BSTR"},
       {AutomationObject(), "null"},
       {win32::WrapUnknown(document), "the document"},
-      {AutomationObject::Adopt(&foreign), "refused"},
+      {page.dom.Document(), "refused"},  // the fake page's own object, of another backend
   };
   for (const Out& c : values) {
     ScopedVariant variant;
@@ -334,15 +421,17 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
     EXPECT_EQ(crossed ? Describe(*variant.get(), page) : "refused", c.expected) << c.expected;
   }
   // Every reference the conversions took has been given back, the table's own aside.
-  EXPECT_EQ(page.liveReferences(), 1);
+  EXPECT_EQ(page.com.liveReferences(), 1);
 }
 
 TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
-  TestDocument page({{"input", "text", "n", "i", "t"}});
-  page.Reject("title");
-  const AutomationObject element =
-      win32::WrapUnknown(page.document()).GetObject("body").GetObject("all").CallObject("item", 0.0);
-  ASSERT_EQ(page.IndexOf(element), 0);
+  Page page({{"input", "text", "n", "i", "t"}});
+  page.dom.Reject("title");
+  const AutomationObject element = win32::WrapUnknown(page.com.document())
+                                       .GetObject("body")
+                                       .GetObject("all")
+                                       .CallObject("item", 0.0);
+  ASSERT_EQ(page.com.IndexOf(element), 0);
   Dispatch& object = *element.get();
   const Value argument(Text("x"));
   struct Case {
@@ -362,11 +451,12 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
       {"write of a member that throws", [&] { return put("title"); }, "rejected"},
       {"call", [&] { return object.Call("click", {}); }, "nothing"},
       {"call of a property", [&] { return object.Call("id", {}); }, "rejected"},
-      {"call of another object's method", [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
+      {"call of another object's method",
+       [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
   };
   for (const Case& c : cases) EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
-  EXPECT_EQ(page.value(0), "x");
-  EXPECT_EQ(page.clicks(0), 1);
+  EXPECT_EQ(page.dom.value(0), "x");
+  EXPECT_EQ(page.dom.clicks(0), 1);
 }
 
 }  // namespace
