@@ -8,7 +8,6 @@
 //   tab        presses Tab round the window and Shift+Tab once; the focus follows the table
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "main_window.h"
+#include "text.h"
 
 namespace {
 
@@ -26,19 +26,12 @@ constexpr int kFirstControlId = 100;  // the runtime numbers the controls in tab
 int failures = 0;
 
 std::wstring Wide(std::string_view utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                       out.data(), static_cast<int>(out.size()));
-  out.resize(static_cast<size_t>(std::max(size, 0)));
-  return out;
+  const std::u16string text = quillo::TextToUtf16(quillo::TextFromUtf8(utf8));
+  return std::wstring(text.begin(), text.end());
 }
 
 std::string Utf8(std::wstring_view wide) {
-  std::string out(wide.size() * 4, '\0');
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr);
-  out.resize(static_cast<size_t>(std::max(size, 0)));
-  return out;
+  return quillo::TextToUtf8(quillo::TextFromUtf16(std::u16string(wide.begin(), wide.end())));
 }
 
 void Check(bool good, const std::string& what) {
@@ -266,20 +259,18 @@ std::string Focused(HWND program) {
   return std::string(controls[static_cast<size_t>(index)].name);
 }
 
-void Press(WORD key, bool shift) {
-  std::vector<INPUT> inputs;
-  auto add = [&](WORD code, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = code;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    inputs.push_back(input);
-  };
-  if (shift) add(VK_SHIFT, false);
-  add(key, false);
-  add(key, true);
-  if (shift) add(VK_SHIFT, true);
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+// Tab, or Shift+Tab, through the system's input queue.
+void PressTab(bool shift) {
+  INPUT keys[4] = {};
+  const WORD codes[] = {VK_SHIFT, VK_TAB, VK_TAB, VK_SHIFT};
+  const int first = shift ? 0 : 1;
+  const int count = shift ? 4 : 2;
+  for (int i = 0; i < count; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = codes[first + i];
+    keys[i].ki.dwFlags = i >= count / 2 ? KEYEVENTF_KEYUP : 0;
+  }
+  SendInput(static_cast<UINT>(count), keys, sizeof(INPUT));
 }
 
 // Waits up to two seconds for the focus to reach expected, as the keys are handled.
@@ -300,13 +291,13 @@ int Tab(HWND program) {
   Check(AwaitFocus(program, first) == first, "the focus starts in " + Focused(program));
   for (size_t step = 1; step <= order.size(); ++step) {
     const std::string expected(order[step % order.size()]);
-    Press(VK_TAB, false);
+    PressTab(false);
     const std::string got = AwaitFocus(program, expected);
     Check(got == expected,
           "Tab " + std::to_string(step) + " went to '" + got + "', not " + expected);
   }
   const std::string last(order.back());
-  Press(VK_TAB, true);
+  PressTab(true);
   Check(AwaitFocus(program, last) == last, "Shift+Tab went to " + Focused(program));
   return failures == 0 ? 0 : 1;
 }
