@@ -44,7 +44,9 @@ void BrowserSite::Host(const std::wstring& url) {
     return;  // no browser control on this system: a blank box
   }
   object_ = std::move(object);
-  object_->SetClientSite(this);
+  object_->SetClientSite(this);  // the browser control wants its site first
+  // A new control starts from nothing: no saved state, as the program keeps none.
+  if (auto fresh = object_.As<IPersistStreamInit>(IID_IPersistStreamInit)) fresh->InitNew();
   object_->SetHostNames(L"Quillo", nullptr);
   OleSetContainedObject(object_.get(), TRUE);
   RECT area = ClientBounds();
@@ -54,9 +56,9 @@ void BrowserSite::Host(const std::wstring& url) {
     TearDown();
     return;
   }
-  object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(inPlace_.Out()));
+  inPlace_ = object_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
   if (inPlace_) inPlace_->SetObjectRects(&area, &area);
-  object_->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser_.Out()));
+  browser_ = object_.As<IWebBrowser2>(IID_IWebBrowser2);
   if (!browser_) return;
   browser_->put_Silent(VARIANT_TRUE);  // script errors never open a dialog
   ScopedVariant address;
