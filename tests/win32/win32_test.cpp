@@ -279,123 +279,66 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
 TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   Page page;
   IUnknown* document = page.com.document();
-  struct In {
+  // Numbers of each type, made by the system from a double.
+  const struct {
+    VARTYPE type;
+    double number;
     const char* expected;
-    std::function<void(VARIANT&)> fill;
+  } numbers[] = {
+      {VT_I1, -5, "-5"},
+      {VT_UI1, 200, "200"},
+      {VT_I2, -300, "-300"},
+      {VT_UI2, 65535, "65535"},
+      {VT_I4, -7e4, "-70000"},
+      {VT_UI4, 4e9, "4000000000"},
+      {VT_I8, -0x1p40, "-1099511627776"},
+      {VT_INT, 7, "7"},
+      {VT_UI8, 0x1p53, "9007199254740992"},
+      {VT_UINT, 8, "8"},
+      {VT_R4, 1.5, "1.5"},
+      {VT_R8, 0.1, "0.1"},
+      {VT_CY, 1.2345, "1.2345"},
+      {VT_DECIMAL, 2.5, "2.5"},
+      {VT_BOOL, -1, "1"},
+      {VT_BOOL, 0, "0"},
+      {VT_DATE, 1, "rejected"},
   };
-  const In variants[] = {
-      {"nothing", [](VARIANT& v) { V_VT(&v) = VT_EMPTY; }},
-      {"nothing", [](VARIANT& v) { V_VT(&v) = VT_NULL; }},
-      {"-300",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_I2;
-         V_I2(&v) = -300;
-       }},
-      {"-70000",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_I4;
-         V_I4(&v) = -70000;
-       }},
-      {"4000000000",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_UI4;
-         V_UI4(&v) = 4000000000u;
-       }},
-      {"-1099511627776",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_I8;
-         V_I8(&v) = -(1LL << 40);
-       }},
-      {"9007199254740992",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_UI8;
-         V_UI8(&v) = 1ULL << 53;
-       }},
-      {"7",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_INT;
-         V_INT(&v) = 7;
-       }},
-      {"1.5",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_R4;
-         V_R4(&v) = 1.5f;
-       }},
-      {"0.1",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_R8;
-         V_R8(&v) = 0.1;
-       }},
-      {"1.2345",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_CY;
-         V_CY(&v).int64 = 12345;
-       }},
-      {"2.5",
-       [](VARIANT& v) {
-         VarDecFromR8(2.5, &V_DECIMAL(&v));
-         V_VT(&v) = VT_DECIMAL;
-       }},
-      {"1",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_BOOL;
-         V_BOOL(&v) = VARIANT_TRUE;
-       }},
-      {"0",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_BOOL;
-         V_BOOL(&v) = VARIANT_FALSE;
-       }},
-      {"text \xB2\xA6\xBA\xC5",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_BSTR;
-         V_BSTR(&v) = SysAllocString(L"\u62E8\u53F7");
-       }},
-      {"text ",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_BSTR;
-         V_BSTR(&v) = nullptr;
-       }},
-      {"the document",
-       [&](VARIANT& v) {
-         V_VT(&v) = VT_DISPATCH;
-         V_DISPATCH(&v) = static_cast<IHTMLDocument*>(document);
-         document->AddRef();
-       }},
-      {"the document",
-       [&](VARIANT& v) {
-         V_VT(&v) = VT_UNKNOWN;
-         V_UNKNOWN(&v) = document;
-         document->AddRef();
-       }},
-      {"nothing",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_DISPATCH;
-         V_DISPATCH(&v) = nullptr;
-       }},
-      {"rejected",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_DATE;
-         V_DATE(&v) = 1.0;
-       }},
-      {"rejected",
-       [](VARIANT& v) {
-         V_VT(&v) = VT_ERROR;
-         V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-       }},
-      {"42",
-       [](VARIANT& v) {
-         static LONG answer = 42;
-         V_VT(&v) = VT_BYREF | VT_I4;
-         V_I4REF(&v) = &answer;
-       }},
-  };
-  for (const In& c : variants) {
+  for (const auto& c : numbers) {
+    ScopedVariant number;
     ScopedVariant variant;
-    c.fill(*variant.get());
-    const VARTYPE type = V_VT(variant.get());
-    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected)
-        << "type " << type;
+    V_VT(number.get()) = VT_R8;
+    V_R8(number.get()) = c.number;
+    ASSERT_EQ(VariantChangeType(variant.get(), number.get(), 0, c.type), S_OK) << c.type;
+    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected) << c.type;
+  }
+  // The rest, each as a VARIANT filled by hand.
+  {
+    LONG answer = 42;
+    win32::ScopedVariantArray others(9);
+    document->AddRef();
+    document->AddRef();
+    V_VT(&others[0]) = VT_EMPTY;
+    V_VT(&others[1]) = VT_NULL;
+    V_VT(&others[2]) = VT_BSTR;
+    V_BSTR(&others[2]) = SysAllocString(L"\u62E8\u53F7");
+    V_VT(&others[3]) = VT_BSTR;
+    V_BSTR(&others[3]) = nullptr;
+    V_VT(&others[4]) = VT_DISPATCH;
+    V_DISPATCH(&others[4]) = static_cast<IHTMLDocument*>(document);
+    V_VT(&others[5]) = VT_UNKNOWN;
+    V_UNKNOWN(&others[5]) = document;
+    V_VT(&others[6]) = VT_DISPATCH;
+    V_DISPATCH(&others[6]) = nullptr;
+    V_VT(&others[7]) = VT_ERROR;
+    V_ERROR(&others[7]) = DISP_E_PARAMNOTFOUND;
+    V_VT(&others[8]) = VT_BYREF | VT_I4;
+    V_I4REF(&others[8]) = &answer;
+    const char* expected[] = {"nothing", "nothing",      "text \xB2\xA6\xBA\xC5",
+                              "text ",   "the document", "the document",
+                              "nothing", "rejected",     "42"};
+    for (size_t i = 0; i < others.size(); ++i) {
+      EXPECT_EQ(Describe(win32::ValueFromVariant(others[i]), page), expected[i]) << i;
+    }
   }
 
   struct Out {
