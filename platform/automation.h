@@ -15,6 +15,12 @@ namespace quillo {
 
 class Dispatch;
 
+// Takes over the one reference that an interface-returning system call delivered and gives
+// the Dispatch that now holds it, or nullptr for none. Each platform defines it: over the
+// system's COM objects it wraps the interface; over the window registry of our own the
+// pointer already is a Dispatch.
+Dispatch* AdoptInterface(void* raw) noexcept;
+
 // Holds one reference to a Dispatch, or none. Copying takes a new reference, destruction
 // and Release() give it back. Every by-name call on an empty handle, or one the backend
 // rejects, fails quietly: reads give an empty handle, 0 or the empty text, writes return
@@ -44,7 +50,7 @@ class AutomationObject {
   class OutSlot {
    public:
     explicit OutSlot(AutomationObject& target) noexcept : target_(target) { target_.Release(); }
-    ~OutSlot() { target_.object_ = static_cast<Dispatch*>(raw_); }
+    ~OutSlot() { target_.object_ = AdoptInterface(raw_); }
     OutSlot(const OutSlot&) = delete;
     OutSlot& operator=(const OutSlot&) = delete;
     operator void**() noexcept { return &raw_; }

@@ -9,6 +9,10 @@
 #include <windows.h>
 #include <mshtml.h>
 #include <oleacc.h>
+// The system's headers name these A/W macros; the program's own functions of these names
+// must keep them.
+#undef FindText
+#undef GetObject
 #else
 
 struct HWND__;

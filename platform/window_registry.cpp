@@ -102,6 +102,13 @@ int CoUninitializeCount() { return registry().coUninitialize; }
 using quillo::windows::Find;
 using quillo::windows::registry;
 
+namespace quillo {
+
+// The registry's ObjectFromLresult delivers the Dispatch itself.
+Dispatch* AdoptInterface(void* raw) noexcept { return static_cast<Dispatch*>(raw); }
+
+}  // namespace quillo
+
 BOOL IsWindow(HWND window) { return Find(window) != nullptr ? 1 : 0; }
 
 HWND FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR windowName) {

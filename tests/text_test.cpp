@@ -4,40 +4,27 @@
 #include <cmath>
 
 #include "text.h"
+#include "text_cases.h"
 
 namespace quillo {
 namespace {
 
 TEST(TextTest, Gb18030RoundTripLosesNoCharacter) {
-  struct Case {
-    const char* name;
-    std::u16string utf16;
-    std::string bytes;  // as code page 936 / GB18030 has them
-  };
-  const Case cases[] = {
-      {"ascii", u"+8613800138000", "+8613800138000"},
-      {"code page 936", u"拨号", "\xB2\xA6\xBA\xC5"},
-      {"full-width comma", u"，", "\xA3\xAC"},
-      {"euro sign", u"€", "\xA2\xE3"},
-      {"beyond 936: four bytes", u"\u00B7\u20AC\u3007", std::string()},
-      {"supplementary plane", u"\U0001F600\U00020000", std::string()},
-      {"empty", u"", ""},
-  };
-  for (const Case& c : cases) {
+  for (const testing::TextCase& c : testing::RoundTripTexts()) {
     const Text bytes = TextFromUtf16(c.utf16);
-    if (!c.bytes.empty()) {
-      EXPECT_EQ(bytes, c.bytes) << c.name;
-    }
+    EXPECT_EQ(bytes, c.bytes) << c.name;
     EXPECT_EQ(TextToUtf16(bytes), c.utf16) << c.name;
     EXPECT_EQ(TextFromUtf8(TextToUtf8(bytes)), bytes) << c.name;
   }
 }
 
 TEST(TextTest, BrokenInputIsReplacedNotDropped) {
-  EXPECT_EQ(TextToUtf16("a\xFF" "b"), u"a\uFFFD" "b");
-  EXPECT_EQ(TextToUtf16("a\x81"), u"a\uFFFD");  // a lead byte cut short at the end
-  EXPECT_EQ(TextToUtf16("\x80" "5"), u"€5");    // code page 936's own euro sign
-  EXPECT_EQ(TextFromUtf16(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
+  for (const testing::TextCase& c : testing::BrokenBytes()) {
+    EXPECT_EQ(TextToUtf16(c.bytes), c.utf16) << c.name;
+  }
+  for (const testing::TextCase& c : testing::BrokenUtf16()) {
+    EXPECT_EQ(TextFromUtf16(c.utf16), c.bytes) << c.name;
+  }
 }
 
 TEST(TextTest, TextToNumber) {

@@ -1,12 +1,14 @@
 #include "browser_box.h"
 
 #include "page_bridge.h"
+#include "page_keeper.h"
 #include "window_registry.h"
 
 namespace quillo::qt {
 
 BrowserBox::BrowserBox(const QUrl& address, QWidget* parent)
     : QWebEngineView(parent), bridge_(std::make_unique<PageBridge>(page())) {
+  keeper_ = std::make_unique<PageKeeper>(page(), *bridge_);
   outer_ = windows::CreateWindow("Shell Embedding");
   view_ = windows::CreateWindow("Shell DocObject View", outer_);
   server_ = windows::CreateWindow(

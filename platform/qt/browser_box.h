@@ -16,6 +16,7 @@
 namespace quillo::qt {
 
 class PageBridge;
+class PageKeeper;
 
 class BrowserBox : public QWebEngineView {
   Q_OBJECT
@@ -28,9 +29,11 @@ class BrowserBox : public QWebEngineView {
   std::int32_t windowHandle() const { return HandleFromWindow(outer_); }
 
   PageBridge& bridge() { return *bridge_; }
+  PageKeeper& keeper() { return *keeper_; }
 
  private:
   std::unique_ptr<PageBridge> bridge_;
+  std::unique_ptr<PageKeeper> keeper_;  // goes before the bridge it watches
   HWND outer_ = nullptr;
   HWND view_ = nullptr;
   HWND server_ = nullptr;

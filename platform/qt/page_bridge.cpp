@@ -138,6 +138,7 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
   // at another epoch answers nothing.
   unsigned long long epoch = 0;
   QString token;  // of the document last seen
+  std::function<void()> onHung;
 
   // One synchronous call into the page: its answer, or std::nullopt when it did not answer
   // in time. Releases still to be sent go along with it.
@@ -190,7 +191,7 @@ struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
       std::erase_if(waiting, [](const std::weak_ptr<Wait>& w) { return w.expired(); });
     }
     if (!wait->done) {
-      if (!dead) hung = true;
+      if (!dead && !std::exchange(hung, true) && onHung) onHung();
       ++epoch;
       return std::nullopt;
     }
@@ -551,6 +552,16 @@ int PageBridge::RegistrySize() {
 }
 
 bool PageBridge::hung() const { return core_->hung; }
+
+void PageBridge::SetHungHandler(std::function<void()> handler) { core_->onHung = std::move(handler); }
+
+void PageBridge::Probe() {
+  if (core_->page.isNull() || core_->dead) return;
+  std::weak_ptr<Core> weak = core_;
+  core_->page->runJavaScript(QStringLiteral("0"), kWorld, [weak](const QVariant&) {
+    if (auto core = weak.lock()) core->hung = false;
+  });
+}
 
 long long PageBridge::roundTrips() const { return core_->roundTrips; }
 

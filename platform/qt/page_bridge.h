@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QWebEnginePage>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,6 +44,10 @@ class PageBridge {
 
   // True after a call ran out of time, until the page answers again.
   bool hung() const;
+  // Called each time the page comes to count as hung.
+  void SetHungHandler(std::function<void()> handler);
+  // Asks the page, without waiting, whether it answers; an answer ends its hung state.
+  void Probe();
 
   // How many calls have been sent into the page so far (for measurements).
   long long roundTrips() const;

@@ -1,0 +1,92 @@
+// How long the call button stays without effect when the calling page's renderer ends, and
+// when the page stops answering for good: from that moment to the first press that fills
+// and clicks again, with the keeper's own timings. Presses are tried every 10 ms.
+#include <benchmark/benchmark.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+
+#include "engine_fixture.h"
+#include "page_bridge.h"
+#include "page_keeper.h"
+#include "web_page_operator.h"
+
+namespace quillo::testing {
+namespace {
+
+EnginePage& Page() {
+  static EnginePage page;
+  return page;
+}
+
+QString WritePage(bool spin) {
+  static QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("calling.html"));
+  QFile file(path);
+  file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+  file.write("<!doctype html><meta charset=\"utf-8\"><input id=\"phone-number\">"
+             "<input type=\"button\" id=\"ext-gen69\">");
+  if (spin) file.write("<script>setTimeout(() => { for (;;) {} }, 0);</script>");
+  return path;
+}
+
+bool Press() {
+  WebPageOperator op;
+  const bool bound = op.Bind(Page().box().windowHandle());
+  const bool filled = op.FillTextBox("phone-number", "+8613800138000", 0);
+  return op.ClickButton("ext-gen69", 0) && bound && filled;
+}
+
+void Load(const QString& path) {
+  bool loaded = false;
+  QWebEnginePage* web = Page().box().page();
+  const auto connection =
+      QObject::connect(web, &QWebEnginePage::loadFinished, web, [&] { loaded = true; });
+  Page().box().load(QUrl::fromLocalFile(path));
+  WaitUntil([&] { return loaded; }, 10000);
+  QObject::disconnect(connection);
+}
+
+// Presses until one works; the seconds since clock started.
+void PressUntilItWorks(benchmark::State& state, const QElapsedTimer& clock) {
+  while (!Press()) WaitUntil([] { return false; }, 10);
+  state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+}
+
+void BM_CrashToWorkingPress(benchmark::State& state) {
+  for (auto _ : state) {
+    Load(WritePage(false));
+    Page().box().keeper().setTimings({});  // the waits start afresh, as after a calm spell
+    QElapsedTimer clock;
+    clock.start();
+    kill(static_cast<pid_t>(Page().box().page()->renderProcessPid()), SIGKILL);
+    PressUntilItWorks(state, clock);
+  }
+}
+BENCHMARK(BM_CrashToWorkingPress)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_HangToWorkingPress(benchmark::State& state) {
+  for (auto _ : state) {
+    Load(WritePage(true));
+    Page().box().keeper().setTimings({});
+    WritePage(false);  // what the page shows once it has loaded again
+    QElapsedTimer clock;
+    clock.start();  // the page spins from now on
+    PressUntilItWorks(state, clock);
+  }
+}
+BENCHMARK(BM_HangToWorkingPress)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quillo::testing
+
+int main(int argc, char** argv) {
+  const auto app = quillo::testing::MakeEngineApplication(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,203 @@
+#include "dispatch_win.h"
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace quillo {
+namespace win32 {
+namespace {
+
+// The handle side of one wrapped interface. Each of its references is one reference on the
+// COM object, so the object sees every copy of a handle come and go. It owns itself while
+// any reference is left.
+class ComDispatch final : public Dispatch {
+ public:
+  // A new wrapper holding one reference, given to the caller.
+  static Dispatch* Create(ComPtr<IDispatch> object) {
+    auto owner = std::make_unique<ComDispatch>(std::move(object));
+    ComDispatch* created = owner.get();
+    created->self_ = std::move(owner);
+    return created;
+  }
+
+  explicit ComDispatch(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+
+  void AddRef() noexcept override {
+    ++refs_;
+    object_->AddRef();
+  }
+  void Release() noexcept override {
+    if (--refs_ > 0) {
+      object_->Release();
+      return;
+    }
+    // The last reference: the wrapper goes, and with it the COM reference it kept.
+    const std::unique_ptr<ComDispatch> self = std::move(self_);
+  }
+
+  std::optional<Value> Get(std::string_view name) override {
+    return Invoke(name, DISPATCH_PROPERTYGET, {});
+  }
+  bool Put(std::string_view name, const Value& value) override {
+    return Invoke(name, DISPATCH_PROPERTYPUT, std::span<const Value>(&value, 1)).has_value();
+  }
+  std::optional<Value> Call(std::string_view name, std::span<const Value> arguments) override {
+    // With arguments, the name may be a method or a property with parameters, as a
+    // collection's item is; without, it is a method.
+    const WORD flags = arguments.empty() ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+    return Invoke(name, flags, arguments);
+  }
+
+  IDispatch* object() const noexcept { return object_.get(); }
+
+ private:
+  std::optional<Value> Invoke(std::string_view name, WORD flags, std::span<const Value> arguments) {
+    std::u16string nameBuffer = TextToUtf16(name);  // GetIDsOfNames wants a writable one
+    LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(nameBuffer.data())};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+      return std::nullopt;
+    }
+    // The arguments travel last first.
+    ScopedVariantArray variants(arguments.size());
+    for (size_t i = 0; i < arguments.size(); ++i) {
+      if (!VariantFromValue(arguments[i], variants[arguments.size() - 1 - i])) return std::nullopt;
+    }
+    DISPID putId = DISPID_PROPERTYPUT;
+    const bool put = flags == DISPATCH_PROPERTYPUT;
+    DISPPARAMS parameters{variants.data(), put ? &putId : nullptr,
+                          static_cast<UINT>(variants.size()), put ? 1u : 0u};
+    ScopedVariant result;
+    ScopedExcepInfo exception;
+    UINT argumentError = 0;
+    if (FAILED(object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
+                               put ? nullptr : result.get(), exception.get(), &argumentError))) {
+      return std::nullopt;
+    }
+    if (put) return Value();
+    return ValueFromVariant(*result.get());
+  }
+
+  ComPtr<IDispatch> object_;
+  std::unique_ptr<ComDispatch> self_;
+  int refs_ = 1;
+};
+
+// The object's IDispatch in a new wrapper with one reference, or nullptr when it has none.
+Dispatch* NewWrapper(IUnknown* object) {
+  if (object == nullptr) return nullptr;
+  ComPtr<IDispatch> dispatch;
+  if (FAILED(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.Out()))) ||
+      !dispatch) {
+    return nullptr;
+  }
+  return ComDispatch::Create(std::move(dispatch));
+}
+
+bool IsNumeric(VARTYPE type) {
+  switch (type) {
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_INT:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UI8:
+    case VT_UINT:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+AutomationObject WrapUnknown(IUnknown* object) {
+  return AutomationObject::Adopt(NewWrapper(object));
+}
+
+IDispatch* DispatchOf(const AutomationObject& object) {
+  const auto* wrapper = dynamic_cast<const ComDispatch*>(object.get());
+  return wrapper != nullptr ? wrapper->object() : nullptr;
+}
+
+std::optional<Value> ValueFromVariant(const VARIANT& variant) {
+  const VARTYPE type = V_VT(&variant);
+  // The system's conversions take the source as non-const but leave it unchanged.
+  auto* source = const_cast<VARIANT*>(&variant);
+  if (type & VT_BYREF) {
+    ScopedVariant direct;
+    if (FAILED(VariantCopyInd(direct.get(), source))) return std::nullopt;
+    return ValueFromVariant(*direct.get());
+  }
+  if (type == VT_EMPTY || type == VT_NULL) return Value();
+  if (type == VT_BOOL) return Value(V_BOOL(&variant) != VARIANT_FALSE ? 1.0 : 0.0);
+  if (IsNumeric(type)) {
+    ScopedVariant number;
+    if (FAILED(VariantChangeType(number.get(), source, 0, VT_R8))) return std::nullopt;
+    return Value(V_R8(number.get()));
+  }
+  if (type == VT_BSTR) {
+    const BSTR text = V_BSTR(&variant);
+    return Value(TextFromUtf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text))));
+  }
+  if (type == VT_DISPATCH || type == VT_UNKNOWN) {
+    IUnknown* object = type == VT_DISPATCH ? V_DISPATCH(&variant) : V_UNKNOWN(&variant);
+    if (object == nullptr) return Value();
+    return Value(WrapUnknown(object));
+  }
+  return std::nullopt;
+}
+
+bool VariantFromValue(const Value& value, VARIANT& variant) {
+  VariantInit(&variant);
+  if (const auto* number = std::get_if<double>(&value)) {
+    if (std::trunc(*number) == *number && *number >= INT32_MIN && *number <= INT32_MAX) {
+      V_VT(&variant) = VT_I4;
+      V_I4(&variant) = static_cast<LONG>(*number);
+    } else {
+      V_VT(&variant) = VT_R8;
+      V_R8(&variant) = *number;
+    }
+    return true;
+  }
+  if (const auto* text = std::get_if<Text>(&value)) {
+    ScopedBstr bstr(TextToUtf16(*text));
+    if (bstr.get() == nullptr) return false;
+    V_VT(&variant) = VT_BSTR;
+    V_BSTR(&variant) = bstr.Detach();
+    return true;
+  }
+  if (const auto* object = std::get_if<AutomationObject>(&value)) {
+    if (object->IsEmpty()) {
+      V_VT(&variant) = VT_NULL;
+      return true;
+    }
+    IDispatch* dispatch = DispatchOf(*object);
+    if (dispatch == nullptr) return false;
+    dispatch->AddRef();
+    V_VT(&variant) = VT_DISPATCH;
+    V_DISPATCH(&variant) = dispatch;
+    return true;
+  }
+  return true;  // nothing: VT_EMPTY
+}
+
+}  // namespace win32
+
+// ObjectFromLresult delivers an interface of the system's: it is wrapped, never cast.
+Dispatch* AdoptInterface(void* raw) noexcept {
+  const auto delivered = win32::ComPtr<IUnknown>::Adopt(static_cast<IUnknown*>(raw));
+  return win32::NewWrapper(delivered.get());
+}
+
+}  // namespace quillo

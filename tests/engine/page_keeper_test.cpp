@@ -1,0 +1,163 @@
+// Pages that lose their renderer or stop answering come back by themselves, after waits
+// that grow while they keep dying; a page that only failed to load stays as it is.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <vector>
+
+#include "engine_fixture.h"
+#include "page_bridge.h"
+#include "page_keeper.h"
+#include "web_page_operator.h"
+
+namespace quillo::testing {
+namespace {
+
+struct KeeperCase {
+  const char* name;
+  qt::KeeperTimings timings;
+  std::vector<int> killAfterMs;  // one renderer kill per entry, this long after a load
+  int spinMs;                    // the first load spins this long after loading; -1 for ever
+  bool missing;                  // the page's file does not exist
+  std::vector<int> waitsMs;      // expected wait from each renderer's end to its reload
+};
+
+const KeeperCase kCases[] = {
+    {"KilledRendererComesBack", {}, {0}, 0, false, {1000}},
+    {"WaitsDoubleUpToTheLongest", {100, 800, 60000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
+     {100, 200, 400, 800, 800}},
+    {"WaitFallsBackAfterCalm", {300, 4000, 1000, 10000, 1000}, {0, 0, 1500}, 0, false,
+     {300, 600, 300}},
+    {"SpinningPageIsEndedAndComesBack", {300, 4000, 60000, 1500, 250}, {}, -1, false, {300}},
+    {"BriefHangIsLeftAlone", {300, 4000, 60000, 4000, 250}, {}, 2500, false, {}},
+    {"FailedLoadIsLeftAsItIs", {200, 4000, 60000, 1500, 250}, {}, 0, true, {}},
+};
+
+void PrintTo(const KeeperCase& row, std::ostream* out) { *out << row.name; }
+
+// The calling page, which spins spinMs (-1: for ever) once it has loaded.
+void WritePage(const QString& path, int spinMs) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(QStringLiteral("<input id=\"phone-number\"><input type=\"button\" id=\"ext-gen69\">"
+                            "<script>window.clicks = 0;"
+                            "document.getElementById('ext-gen69').onclick = () => clicks++;"
+                            "setTimeout(() => { const end = Date.now() + %1;"
+                            "while (Date.now() < end) {} });</script>")
+                 .arg(spinMs < 0 ? QStringLiteral("Infinity") : QString::number(spinMs))
+                 .toUtf8());
+}
+
+// Ends the page's renderer as a crash would (never pid 0: that is the whole process group).
+void KillRenderer(QWebEnginePage* web) {
+  if (const qint64 pid = web->renderProcessPid(); pid > 0) kill(static_cast<pid_t>(pid), SIGKILL);
+}
+
+bool PressWorks(EnginePage& page) {
+  WebPageOperator op;
+  const bool bound = op.Bind(page.box().windowHandle());
+  const bool filled = op.FillTextBox("phone-number", "+8613800138000", 0);
+  return op.ClickButton("ext-gen69", 0) && bound && filled;
+}
+
+class PageKeeperTest : public ::testing::TestWithParam<KeeperCase> {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    page_ = std::make_unique<EnginePage>();
+  }
+
+  // The box goes while its page keeps dying and a reload is due: nothing may fire after.
+  static void TearDownTestSuite() {
+    QWebEnginePage* web = page_->box().page();
+    page_->box().keeper().setTimings({50, 100, 60000, 10000, 1000});
+    QObject::connect(web, &QWebEnginePage::loadFinished, web, [web] { KillRenderer(web); });
+    int reloads = 0;
+    QObject::connect(&page_->box().keeper(), &qt::PageKeeper::reloading, [&] { ++reloads; });
+    KillRenderer(web);
+    EXPECT_TRUE(WaitUntil([&] { return reloads >= 3; }, 10000));
+    page_.reset();
+    WaitUntil([] { return false; }, 300);
+    dir_.reset();
+  }
+
+  static std::unique_ptr<QTemporaryDir> dir_;
+  static std::unique_ptr<EnginePage> page_;
+};
+
+std::unique_ptr<QTemporaryDir> PageKeeperTest::dir_;
+std::unique_ptr<EnginePage> PageKeeperTest::page_;
+
+TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
+  const KeeperCase& row = GetParam();
+  qt::BrowserBox& box = page_->box();
+  QWebEnginePage* web = box.page();
+  box.keeper().setTimings(row.timings);
+  const QString path = dir_->filePath(QString::fromLatin1(row.name) + QStringLiteral(".html"));
+  if (!row.missing) WritePage(path, row.spinMs);
+  const QUrl url = QUrl::fromLocalFile(path);
+
+  // When each renderer ended and each reload started, from the test's start.
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<qint64> ends, reloads;
+  bool loaded = false, ok = false;
+  size_t kills = 0;
+  QObject context;
+  QObject::connect(web, &QWebEnginePage::renderProcessTerminated, &context,
+                   [&] { ends.push_back(clock.elapsed()); });
+  QObject::connect(&box.keeper(), &qt::PageKeeper::reloading, &context, [&](const QUrl& what) {
+    EXPECT_EQ(what, url);
+    reloads.push_back(clock.elapsed());
+    loaded = false;
+  });
+  QObject::connect(web, &QWebEnginePage::loadFinished, &context, [&](bool success) {
+    loaded = true;
+    ok = success;
+    if (kills < row.killAfterMs.size()) {
+      QTimer::singleShot(row.killAfterMs[kills++], &context, [web] { KillRenderer(web); });
+    }
+  });
+  box.load(url);
+  ASSERT_TRUE(WaitUntil([&] { return loaded; }, 10000));
+  ASSERT_EQ(ok, !row.missing);
+
+  qint64 hungAt = 0;
+  if (row.spinMs != 0) {  // a press meets the page spinning
+    WaitUntil([] { return false; }, 200);
+    EXPECT_FALSE(PressWorks(*page_));
+    ASSERT_TRUE(box.bridge().hung());
+    hungAt = clock.elapsed();
+    WritePage(path, 0);  // what the page shows once it has loaded again
+  }
+
+  ASSERT_TRUE(WaitUntil([&] { return reloads.size() == row.waitsMs.size() && loaded &&
+                                     !box.bridge().hung(); },
+                        30000))
+      << reloads.size() << " reloads";
+  WaitUntil([] { return false; }, row.timings.firstWaitMs * 2);  // and no further reload
+  ASSERT_TRUE(reloads.size() == row.waitsMs.size() && ends.size() == reloads.size());
+  for (size_t i = 0; i < reloads.size(); ++i) {
+    EXPECT_GE(reloads[i] - ends[i], row.waitsMs[i] * 95 / 100) << "reload " << i;
+    EXPECT_LE(reloads[i] - ends[i], row.waitsMs[i] * 3 / 2 + 150) << "reload " << i;
+  }
+  if (row.spinMs < 0) {  // the hung page's renderer ended once its hang time was up
+    EXPECT_GE(ends[0] - hungAt, row.timings.hangMs - row.timings.probeMs / 2);
+  }
+  EXPECT_EQ(box.url(), url);
+  EXPECT_EQ(PressWorks(*page_), !row.missing);
+  EXPECT_EQ(page_->Evaluate(QStringLiteral(
+                "`${document.getElementById('phone-number').value} ${clicks}`")),
+            row.missing ? QVariant() : QVariant(QStringLiteral("+8613800138000 1")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keeper, PageKeeperTest, ::testing::ValuesIn(kCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace quillo::testing

@@ -1,0 +1,51 @@
+// A fake page (fake_dom.h) served over the system's IDispatch, as a browser serves its
+// document: each of the page's objects gets one COM object that answers QueryInterface for
+// IDispatch (the document also for the document interface) and turns GetIDsOfNames and
+// Invoke into the page's by-name calls. Writes must name their value DISPID_PROPERTYPUT; a
+// call the page rejects fails with DISP_E_EXCEPTION. It counts the COM references it handed
+// out and notes a last one that went while COM was not initialised on the thread.
+#pragma once
+
+#include "window_api.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "automation.h"
+#include "fake_dom.h"
+
+namespace quillo::testing {
+
+class ComPage {
+ public:
+  explicit ComPage(FakeDom& dom);
+  ~ComPage();
+  ComPage(const ComPage&) = delete;
+  ComPage& operator=(const ComPage&) = delete;
+
+  // The document, without a reference (the page keeps it).
+  IUnknown* document() const;
+  // COM references handed out and not released yet.
+  int liveReferences() const { return live_; }
+  bool overReleased() const { return overReleased_; }
+  bool releasedWithoutCom() const { return releasedWithoutCom_; }
+  // The index of the page element behind an object over IDispatch, or -1.
+  int IndexOf(const AutomationObject& object) const;
+
+ private:
+  class Object;
+  Object* Serve(AutomationObject inner);
+  void Released();
+
+  FakeDom& dom_;
+  std::map<const Dispatch*, std::unique_ptr<Object>> objects_;  // one per page object
+  Object* document_ = nullptr;
+  std::vector<std::string> names_;  // DISPID - 1 to name
+  int live_ = 0;
+  bool overReleased_ = false;
+  bool releasedWithoutCom_ = false;
+};
+
+}  // namespace quillo::testing

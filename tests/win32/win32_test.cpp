@@ -1,0 +1,406 @@
+// The operator over the system's window and COM functions (user32, oleacc, oleaut32), with
+// test pages over IDispatch in windows of this process.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "com_page.h"
+#include "dispatch_win.h"
+#include "fake_dom.h"
+#include "operator_case_runner.h"
+#include "scoped_win.h"
+#include "web_page_operator.h"
+#include "window_api.h"
+
+namespace quillo::testing {
+namespace {
+
+using win32::ScopedKernelHandle;
+using win32::ScopedVariant;
+using win32::ScopedWindow;
+
+// A fake page and its face over IDispatch.
+struct Page {
+  explicit Page(const std::vector<PageElement>& elements = {}) : dom(elements), com(dom) {}
+  FakeDom dom;
+  ComPage com;
+};
+
+// How a browser document window answers the document request: with its page's document,
+// or with a plain reply.
+struct Answer {
+  Page* page = nullptr;
+  LRESULT reply = 0;
+};
+
+LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const UINT request = RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  const auto* answer = reinterpret_cast<const Answer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message != request || answer == nullptr)
+    return DefWindowProcW(window, message, wParam, lParam);
+  if (answer->page == nullptr) return answer->reply;
+  return LresultFromObject(IID_IUnknown, wParam, answer->page->com.document());
+}
+
+constexpr wchar_t kServer[] = L"Internet Explorer_Server";
+// Differs from the browser's class name only in letter case. Window classes match without
+// regard to case, so this one is registered for another module.
+constexpr wchar_t kLowerCaseServer[] = L"internet explorer_server";
+HINSTANCE ModuleFor(const wchar_t* className) {
+  return GetModuleHandleW(className == kLowerCaseServer ? L"kernel32.dll" : nullptr);
+}
+
+bool Is(const AutomationObject& object, Page* page) {
+  const void* dispatch = win32::DispatchOf(object);
+  return dispatch == (page != nullptr ? static_cast<const void*>(page->com.document()) : nullptr);
+}
+
+class PageOfDocument : public PageUnderTest {
+ public:
+  explicit PageOfDocument(Page& page) : page_(page) {}
+  int IndexOf(const AutomationObject& element) override { return page_.com.IndexOf(element); }
+  std::string ValueOf(int index) override { return page_.dom.value(index); }
+  int ClicksOf(int index) override { return page_.dom.clicks(index); }
+
+ private:
+  Page& page_;
+};
+
+// A document window on a thread of its own that, once it is made, never handles a message.
+class HungWindow {
+ public:
+  explicit HungWindow(Answer answer)
+      : answer_(answer), thread_([this] {
+          window_ = CreateWindowExW(0, kServer, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                    ModuleFor(kServer), nullptr);
+          SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer_));
+          SetEvent(created_.get());
+          WaitForSingleObject(finish_.get(), INFINITE);
+          DestroyWindow(window_);
+        }) {
+    WaitForSingleObject(created_.get(), INFINITE);
+  }
+  ~HungWindow() {
+    SetEvent(finish_.get());
+    thread_.join();
+  }
+  HWND get() const { return window_; }
+
+ private:
+  ScopedKernelHandle created_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  ScopedKernelHandle finish_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  HWND window_ = nullptr;
+  Answer answer_;
+  std::thread thread_;
+};
+
+std::string Number(double number) {
+  char buffer[32];
+  return std::string(
+      buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
+}
+
+// What a by-name call gave, as text a table can hold.
+std::string Describe(const std::optional<Value>& value, Page& page) {
+  if (!value) return "rejected";
+  if (const auto* number = std::get_if<double>(&*value)) return Number(*number);
+  if (const auto* text = std::get_if<Text>(&*value)) return "text " + *text;
+  if (const auto* object = std::get_if<AutomationObject>(&*value)) {
+    return Is(*object, &page) ? "the document" : object->IsEmpty() ? "no object" : "an object";
+  }
+  return "nothing";
+}
+
+// A VARIANT as text a table can hold; BSTRs as their UTF-16 units.
+std::string Describe(const VARIANT& variant, Page& page) {
+  switch (V_VT(&variant)) {
+    case VT_EMPTY:
+      return "empty";
+    case VT_NULL:
+      return "null";
+    case VT_I4:
+      return "I4 " + std::to_string(V_I4(&variant));
+    case VT_R8:
+      return "R8 " + Number(V_R8(&variant));
+    case VT_DISPATCH:
+      return V_DISPATCH(&variant) == static_cast<void*>(page.com.document()) ? "the document"
+                                                                             : "an object";
+    case VT_BSTR: {
+      if (V_BSTR(&variant) == nullptr) return "BSTR null";
+      std::string out = "BSTR";
+      for (UINT i = 0; i < SysStringLen(V_BSTR(&variant)); ++i) {
+        char unit[8];
+        std::snprintf(unit, sizeof unit, " %04x", static_cast<unsigned>(V_BSTR(&variant)[i]));
+        out += unit;
+      }
+      return out;
+    }
+    default:
+      return "type " + std::to_string(V_VT(&variant));
+  }
+}
+
+class Win32Test : public ::testing::TestWithParam<OperatorCase> {
+ protected:
+  static void SetUpTestSuite() {
+    for (const wchar_t* name :
+         {kServer, kLowerCaseServer, L"Shell Embedding", L"Shell DocObject View"}) {
+      WNDCLASSW windowClass{};
+      windowClass.lpfnWndProc = AnswerRequest;
+      windowClass.hInstance = ModuleFor(name);
+      windowClass.lpszClassName = name;
+      RegisterClassW(&windowClass);
+    }
+  }
+
+  // A window of the class below parent (none: top-level) that answers as told; it lives as
+  // long as the test.
+  HWND Make(const wchar_t* className, HWND parent = nullptr, Answer answer = {}) {
+    HWND window = CreateWindowExW(0, className, L"", parent != nullptr ? WS_CHILD : WS_OVERLAPPED,
+                                  0, 0, 10, 10, parent, nullptr, ModuleFor(className), nullptr);
+    EXPECT_NE(window, nullptr) << GetLastError();
+    if (answer.page != nullptr || answer.reply != 0) {
+      answers_.push_back(std::make_unique<Answer>(answer));
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(answers_.back().get()));
+    }
+    if (parent == nullptr) windows_.emplace_back(window);
+    return window;
+  }
+
+  // A browser box: its window, a view window and the document window serving the page.
+  HWND MakeBrowser(Page& page) {
+    HWND outer = Make(L"Shell Embedding");
+    Make(kServer, Make(L"Shell DocObject View", outer), {&page});
+    return outer;
+  }
+
+  static std::int32_t Handle(HWND window) { return HandleFromWindow(window); }
+
+  std::vector<std::unique_ptr<Answer>> answers_;
+  std::vector<ScopedWindow> windows_;  // top-level ones; children go with them
+};
+
+TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
+  Page first;
+  Page second;
+  // outer > view > (a server in another case, the server), then outer > a later server.
+  HWND outer = Make(L"Shell Embedding");
+  HWND view = Make(L"Shell DocObject View", outer);
+  HWND lowerCase = Make(kLowerCaseServer, view, {&second});
+  HWND server = Make(kServer, view, {&first});
+  HWND later = Make(kServer, outer, {&second});
+  HWND onlyLowerCase = Make(L"Shell Embedding");
+  Make(kLowerCaseServer, onlyLowerCase, {&first});
+  HWND empty = Make(L"Shell Embedding");
+  Make(L"Shell DocObject View", empty);
+  HWND garbage = Make(kServer, nullptr, {nullptr, 0x7777});
+  HWND silent = Make(kServer);
+  HWND dead = Make(L"Shell Embedding");
+  windows_.pop_back();
+  HungWindow hung(Answer{&first});
+
+  struct Case {
+    const char* name;
+    HWND window;
+    Page* document;  // the document bound, or none
+    bool live;       // the handle names a window, which becomes the bound one
+  };
+  const Case cases[] = {
+      {"outer window: pre-order, the first server", outer, &first, true},
+      {"view window", view, &first, true},
+      {"the server itself", server, &first, true},
+      {"a later sibling server", later, &second, true},
+      {"class name in another case", lowerCase, nullptr, true},
+      {"only a server in another case below", onlyLowerCase, nullptr, true},
+      {"no server below", empty, nullptr, true},
+      {"a reply that is no object", garbage, nullptr, true},
+      {"a zero reply", silent, nullptr, true},
+      {"a server whose thread never answers", hung.get(), nullptr, true},
+      {"a dead handle", dead, nullptr, false},
+      {"no handle", nullptr, nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WebPageOperator op;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(op.Bind(Handle(c.window)), c.document != nullptr);
+    // The request's wait is bounded (with a margin for a loaded machine).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(op.boundWindow(), c.live ? Handle(c.window) : 0);
+    EXPECT_TRUE(Is(op.GetDocument(), c.document));
+  }
+  EXPECT_EQ(first.com.liveReferences() + second.com.liveReferences(), 0);
+}
+
+TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
+  Page page(GetParam().page);
+  HWND browser = MakeBrowser(page);
+  {
+    WebPageOperator op;
+    ASSERT_TRUE(op.Bind(Handle(browser)));
+    PageOfDocument pageUnderTest(page);
+    RunOperatorCase(GetParam(), op, pageUnderTest);
+    // Only the operator's own document reference is left.
+    EXPECT_EQ(page.com.liveReferences(), 1);
+  }
+  EXPECT_EQ(page.com.liveReferences(), 0);
+  EXPECT_FALSE(page.com.overReleased());
+  EXPECT_FALSE(page.com.releasedWithoutCom());
+}
+
+INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorCases()),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
+  // Operators and their copies ended in either order; nothing else initialises COM here.
+  for (bool copyEndsFirst : {false, true}) {
+    Page page;
+    HWND browser = MakeBrowser(page);
+    {
+      auto op = std::make_unique<WebPageOperator>();
+      ASSERT_TRUE(op->Bind(Handle(browser)));
+      auto copy = op->Copy();
+      if (copyEndsFirst) copy.reset();
+      op.reset();
+    }
+    EXPECT_EQ(page.com.liveReferences(), 0) << copyEndsFirst;
+    EXPECT_FALSE(page.com.releasedWithoutCom()) << copyEndsFirst;
+  }
+}
+
+TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
+  Page page;
+  IUnknown* document = page.com.document();
+  // Numbers of each type, made by the system from a double.
+  const struct {
+    VARTYPE type;
+    double number;
+    const char* expected;
+  } numbers[] = {
+      {VT_I1, -5, "-5"},
+      {VT_UI1, 200, "200"},
+      {VT_I2, -300, "-300"},
+      {VT_UI2, 65535, "65535"},
+      {VT_I4, -7e4, "-70000"},
+      {VT_UI4, 4e9, "4000000000"},
+      {VT_I8, -0x1p40, "-1099511627776"},
+      {VT_INT, 7, "7"},
+      {VT_UI8, 0x1p53, "9007199254740992"},
+      {VT_UINT, 8, "8"},
+      {VT_R4, 1.5, "1.5"},
+      {VT_R8, 0.1, "0.1"},
+      {VT_CY, 1.2345, "1.2345"},
+      {VT_DECIMAL, 2.5, "2.5"},
+      {VT_BOOL, -1, "1"},
+      {VT_BOOL, 0, "0"},
+      {VT_DATE, 1, "rejected"},
+  };
+  for (const auto& c : numbers) {
+    ScopedVariant number;
+    ScopedVariant variant;
+    V_VT(number.get()) = VT_R8;
+    V_R8(number.get()) = c.number;
+    ASSERT_EQ(VariantChangeType(variant.get(), number.get(), 0, c.type), S_OK) << c.type;
+    EXPECT_EQ(Describe(win32::ValueFromVariant(*variant.get()), page), c.expected) << c.type;
+  }
+  // The rest, each as a VARIANT filled by hand.
+  {
+    LONG answer = 42;
+    win32::ScopedVariantArray others(9);
+    document->AddRef();
+    document->AddRef();
+    V_VT(&others[0]) = VT_EMPTY;
+    V_VT(&others[1]) = VT_NULL;
+    V_VT(&others[2]) = VT_BSTR;
+    V_BSTR(&others[2]) = SysAllocString(L"\u62E8\u53F7");
+    V_VT(&others[3]) = VT_BSTR;
+    V_BSTR(&others[3]) = nullptr;
+    V_VT(&others[4]) = VT_DISPATCH;
+    V_DISPATCH(&others[4]) = static_cast<IHTMLDocument*>(document);
+    V_VT(&others[5]) = VT_UNKNOWN;
+    V_UNKNOWN(&others[5]) = document;
+    V_VT(&others[6]) = VT_DISPATCH;
+    V_DISPATCH(&others[6]) = nullptr;
+    V_VT(&others[7]) = VT_ERROR;
+    V_ERROR(&others[7]) = DISP_E_PARAMNOTFOUND;
+    V_VT(&others[8]) = VT_BYREF | VT_I4;
+    V_I4REF(&others[8]) = &answer;
+    const char* expected[] = {"nothing", "nothing",      "text \xB2\xA6\xBA\xC5",
+                              "text ",   "the document", "the document",
+                              "nothing", "rejected",     "42"};
+    for (size_t i = 0; i < others.size(); ++i) {
+      EXPECT_EQ(Describe(win32::ValueFromVariant(others[i]), page), expected[i]) << i;
+    }
+  }
+
+  struct Out {
+    Value value;
+    const char* expected;
+  };
+  const Out values[] = {
+      {Value(), "empty"},
+      {3.0, "I4 3"},
+      {-2147483648.0, "I4 -2147483648"},
+      {2147483648.0, "R8 2147483648"},
+      {2.5, "R8 2.5"},
+      {std::nan(""), "R8 nan"},
+      {Text("\xB2\xA6\xBA\xC5"), "BSTR 62e8 53f7"},
+      {Text(), "BSTR"},
+      {AutomationObject(), "null"},
+      {win32::WrapUnknown(document), "the document"},
+      {page.dom.Document(), "refused"},  // the fake page's own object, of another backend
+  };
+  for (const Out& c : values) {
+    ScopedVariant variant;
+    const bool crossed = win32::VariantFromValue(c.value, *variant.get());
+    EXPECT_EQ(crossed ? Describe(*variant.get(), page) : "refused", c.expected) << c.expected;
+  }
+  // Every reference the conversions took has been given back, the table's own aside.
+  EXPECT_EQ(page.com.liveReferences(), 1);
+}
+
+TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
+  Page page({{"input", "text", "n", "i", "t"}});
+  page.dom.Reject("title");
+  const AutomationObject element = win32::WrapUnknown(page.com.document())
+                                       .GetObject("body")
+                                       .GetObject("all")
+                                       .CallObject("item", 0.0);
+  ASSERT_EQ(page.com.IndexOf(element), 0);
+  Dispatch& object = *element.get();
+  const Value argument(Text("x"));
+  struct Case {
+    const char* name;
+    std::function<std::optional<Value>()> call;
+    const char* expected;
+  };
+  auto put = [&](const char* name) -> std::optional<Value> {
+    return object.Put(name, argument) ? std::optional<Value>(Value()) : std::nullopt;
+  };
+  const Case cases[] = {
+      {"read", [&] { return object.Get("id"); }, "text i"},
+      {"read of a member that throws", [&] { return object.Get("title"); }, "rejected"},
+      {"read of an unknown name", [&] { return object.Get("colour"); }, "rejected"},
+      {"write", [&] { return put("value"); }, "nothing"},
+      {"write of a read-only member", [&] { return put("id"); }, "rejected"},
+      {"write of a member that throws", [&] { return put("title"); }, "rejected"},
+      {"call", [&] { return object.Call("click", {}); }, "nothing"},
+      {"call of a property", [&] { return object.Call("id", {}); }, "rejected"},
+      {"call of another object's method",
+       [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
+  EXPECT_EQ(page.dom.value(0), "x");
+  EXPECT_EQ(page.dom.clicks(0), 1);
+}
+
+}  // namespace
+}  // namespace quillo::testing
