@@ -300,7 +300,8 @@ struct Look {
   // document, no hang or crash since it was taken.
   bool Fresh() const {
     const auto owner = core.lock();
-    return owner && owner->epoch == epoch && owner->token == token && !owner->hung && !owner->dead;
+    // (A new document token moves the epoch on too.)
+    return owner && owner->epoch == epoch && !owner->hung && !owner->dead;
   }
 };
 

@@ -87,18 +87,17 @@
   function look(collection) {
     const list = Array.from(collection);
     looks.add(list);
-    const values = [];
-    for (const element of list) {
-      let type, name, id, title;
+    const values = new Array(list.length * 4);
+    for (let i = 0; i < list.length; i++) {
+      const element = list[i];
       try {
-        type = element.type;
-        name = element.name;
-        id = element.id;
-        title = element.title;
+        values[4 * i] = element.type;
+        values[4 * i + 1] = element.name;
+        values[4 * i + 2] = element.id;
+        values[4 * i + 3] = element.title;
       } catch (e) {
         // read() below gives the error's answer
       }
-      values.push(type, name, id, title);
     }
     const others = [];
     for (let i = 0; i < values.length; i++) {
