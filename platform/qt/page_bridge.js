@@ -85,11 +85,12 @@
   // texts are joined by \u0001; inside them \u0002\u0002 stands for \u0002 and \u0002\u0003
   // for \u0001. A read that gives no text is \u0002\u0004 and the answer of a get.
   function look(collection) {
-    const list = Array.from(collection);
+    const length = collection.length;
+    const list = new Array(length);  // filled by index: far quicker than through an iterator
     looks.add(list);
-    const values = new Array(list.length * 4);
-    for (let i = 0; i < list.length; i++) {
-      const element = list[i];
+    const values = new Array(length * 4);
+    for (let i = 0; i < length; i++) {
+      const element = list[i] = collection[i];
       try {
         values[4 * i] = element.type;
         values[4 * i + 1] = element.name;
