@@ -13,6 +13,8 @@
 
 #include "window_api.h"
 
+class QWebEngineProfile;
+
 namespace quillo::qt {
 
 class PageBridge;
@@ -21,13 +23,19 @@ class BrowserBox : public QWebEngineView {
   Q_OBJECT
 
  public:
-  BrowserBox(const QUrl& address, QWidget* parent = nullptr);
+  // The page lives in profile, which must outlive the box; nullptr: the engine's default.
+  BrowserBox(const QUrl& address, QWidget* parent = nullptr,
+             QWebEngineProfile* profile = nullptr);
   ~BrowserBox() override;
 
   // The box's own window in the registry (what "control window handle" gives).
   std::int32_t windowHandle() const { return HandleFromWindow(outer_); }
 
   PageBridge& bridge() { return *bridge_; }
+
+  // Keeps the keyboard focus out of the box for good: no Tab, click, page script or
+  // reactivated window gives it the focus. For a box the user cannot see.
+  void refuseFocus();
 
  private:
   std::unique_ptr<PageBridge> bridge_;

@@ -13,6 +13,10 @@ namespace quillo::qt {
 // The loaded window, or nullptr.
 QWidget* LoadedWindow();
 
+// True once the browser boxes of the loaded window stand in it: they start right after the
+// window's first paint, and plain stand-ins hold their places until then.
+bool BrowserBoxesStarted();
+
 // The widget of the named control of the loaded window, or nullptr.
 QWidget* ControlWidget(std::string_view name);
 

@@ -13,6 +13,7 @@
 
 #include "gui_runtime.h"
 #include "gui_runtime_qt.h"
+#include "gui_support.h"
 #include "web_page_operator.h"
 
 namespace quillo {
@@ -53,6 +54,7 @@ class Runtime : public ::testing::Test {
          .address = "about:blank", .events = {}},
     };
     LoadWindow(spec_);
+    ASSERT_TRUE(testing::WaitUntil(qt::BrowserBoxesStarted, 30000));
   }
   void TearDown() override { Exit(0); }
 
