@@ -200,12 +200,22 @@ void Discard(QWidget* widget) {
   widget->deleteLater();
 }
 
+// The engine starts as few renderer processes as it can: the pages of one profile share
+// one, and pages of different profiles never do. Read once, when the engine starts.
+void LimitRenderers() {
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (flags.contains("--renderer-process-limit")) return;
+  flags += (flags.isEmpty() ? "" : " ") + QByteArray("--renderer-process-limit=1");
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
 // Replaces each browser box's stand-in with the box, in the same place of the window's order.
 void StartBrowserBoxes() {
   Runtime& r = runtime();
   if (r.window == nullptr || !r.window->isVisible() || r.spec == nullptr || !r.profiles.empty()) {
     return;
   }
+  LimitRenderers();
   r.profiles.push_back(std::make_unique<QWebEngineProfile>());
   for (const ControlSpec& spec : r.spec->controls) {
     if (spec.kind != ControlKind::BrowserBox) continue;
