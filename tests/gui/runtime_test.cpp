@@ -34,7 +34,8 @@ class Runtime : public ::testing::Test {
   void SetUp() override {
     spec_ = WindowSpec{.name = "TestWindow", .caption = "运行时", .left = 20, .top = 20,
                        .clientWidth = 200, .clientHeight = 100, .icon = "none",
-                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {}, .tabOrder = {}};
+                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {},
+                       .tabOrder = {"按钮", "浏览框", "编辑框"}};
     spec_.controls = {
         {.name = "编辑框", .kind = ControlKind::EditBox, .left = 0, .top = 0, .width = 100,
          .height = 24, .shown = true, .focusable = true, .caption = "起", .address = {},
@@ -125,6 +126,32 @@ TEST_F(Runtime, ExitRunsEndRoutinesOnceLatestFirstWhileControlsStillAnswer) {
   EXPECT_EQ(qt::LoadedWindow(), nullptr);
   Exit(0);
   EXPECT_EQ(order.size(), 2u);
+}
+
+struct FocusStep {
+  Qt::Key key;
+  const char* from;
+  const char* to;
+};
+
+TEST_F(Runtime, TabGoesRoundTheTabOrderPassingOverWhatCannotBeSeen) {
+  QWidget* window = qt::LoadedWindow();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  const FocusStep steps[] = {{Qt::Key_Tab, "编辑框", "按钮"},
+                             {Qt::Key_Tab, "按钮", "编辑框"},
+                             {Qt::Key_Backtab, "编辑框", "按钮"},
+                             {Qt::Key_Backtab, "按钮", "编辑框"}};
+  for (const FocusStep& step : steps) {
+    qt::ControlWidget(step.from)->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), step.key);
+    EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(step.to)) << step.from;
+  }
+  // The browser box out of sight refuses the focus even when asked for it directly.
+  QWidget* box = qt::ControlWidget("浏览框");
+  box->setFocus(Qt::OtherFocusReason);
+  for (QWidget* part : box->findChildren<QWidget*>()) part->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget("编辑框"));
 }
 
 TEST_F(Runtime, ProcessPendingMessagesHandlesQueuedEvents) {
