@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QEventLoop>
 #include <QIcon>
 #include <QMouseEvent>
@@ -276,6 +277,7 @@ void StartToolkit() {
   Runtime& r = runtime();
   if (QCoreApplication::instance() != nullptr) return;
   qt::AllowEngineAsRoot();
+  qt::AvoidSessionBusAutolaunch();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   r.application = std::make_unique<QApplication>(r.argc, r.argv);
 }
@@ -408,6 +410,18 @@ QFont GuiFont() {
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPixelSize(11);
   return font;
+}
+
+void AvoidSessionBusAutolaunch() {
+  // Without a session bus address, the toolkit's accessibility bridge has the bus library
+  // start dbus-launch and read its answer from a pipe. The engine forks its helpers at the
+  // same time; a helper that inherits the pipe keeps it open, and the read, with the GUI
+  // thread waiting on it, never ends. Where dbus-launch is not even installed there is no
+  // bus to find, so the bus library is told at once.
+  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+      !QFile::exists(QStringLiteral("/usr/bin/dbus-launch"))) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+  }
 }
 
 void AllowEngineAsRoot() {

@@ -35,4 +35,8 @@ QFont GuiFont();
 // refuses to start with it; does nothing otherwise. Must run before the toolkit starts.
 void AllowEngineAsRoot();
 
+// Keeps the toolkit from trying to start a session bus where none can be started: the
+// attempt can leave the GUI thread waiting for good. Must run before the toolkit starts.
+void AvoidSessionBusAutolaunch();
+
 }  // namespace quillo::qt

@@ -11,6 +11,7 @@
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   quillo::qt::AllowEngineAsRoot();
+  quillo::qt::AvoidSessionBusAutolaunch();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   quillo::LoadWindow(quillo::app::MainWindow());

@@ -192,6 +192,7 @@ TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   quillo::qt::AllowEngineAsRoot();
+  quillo::qt::AvoidSessionBusAutolaunch();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   return RUN_ALL_TESTS();
