@@ -1,13 +1,27 @@
 #include "browser_box.h"
 
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
 #include "page_bridge.h"
 #include "page_keeper.h"
 #include "window_registry.h"
 
 namespace quillo::qt {
+namespace {
 
-BrowserBox::BrowserBox(const QUrl& address, QWidget* parent)
-    : QWebEngineView(parent), bridge_(std::make_unique<PageBridge>(page())) {
+QWebEnginePage* PageIn(QWebEngineProfile* profile, QWebEngineView* view) {
+  // Owned by the view, so it goes right after the view, before the profile.
+  return profile == nullptr ? view->page() : new QWebEnginePage(profile, view);
+}
+
+}  // namespace
+
+BrowserBox::BrowserBox(const QUrl& address, QWidget* parent, QWebEngineProfile* profile)
+    : QWebEngineView(parent) {
+  if (profile != nullptr) setPage(PageIn(profile, this));
+  bridge_ = std::make_unique<PageBridge>(page());
   keeper_ = std::make_unique<PageKeeper>(page(), *bridge_);
   outer_ = windows::CreateWindow("Shell Embedding");
   view_ = windows::CreateWindow("Shell DocObject View", outer_);
@@ -23,6 +37,15 @@ BrowserBox::BrowserBox(const QUrl& address, QWidget* parent)
 BrowserBox::~BrowserBox() {
   // The windows go first, so no request can reach the bridge while it is torn down.
   windows::DestroyWindow(outer_);
+}
+
+void BrowserBox::refuseFocus() {
+  page()->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+  // A disabled widget never takes the focus, whoever asks: Tab, a click, the engine's render
+  // widget on a page script's focus() or on the window's activation. The page still runs.
+  setFocusPolicy(Qt::NoFocus);
+  clearFocus();
+  setEnabled(false);
 }
 
 }  // namespace quillo::qt

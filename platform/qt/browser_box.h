@@ -13,6 +13,8 @@
 
 #include "window_api.h"
 
+class QWebEngineProfile;
+
 namespace quillo::qt {
 
 class PageBridge;
@@ -22,7 +24,9 @@ class BrowserBox : public QWebEngineView {
   Q_OBJECT
 
  public:
-  BrowserBox(const QUrl& address, QWidget* parent = nullptr);
+  // The page lives in profile, which must outlive the box; nullptr: the engine's default.
+  BrowserBox(const QUrl& address, QWidget* parent = nullptr,
+             QWebEngineProfile* profile = nullptr);
   ~BrowserBox() override;
 
   // The box's own window in the registry (what "control window handle" gives).
@@ -30,6 +34,10 @@ class BrowserBox : public QWebEngineView {
 
   PageBridge& bridge() { return *bridge_; }
   PageKeeper& keeper() { return *keeper_; }
+
+  // Keeps the keyboard focus out of the box for good: no Tab, click, page script or
+  // reactivated window gives it the focus. For a box the user cannot see.
+  void refuseFocus();
 
  private:
   std::unique_ptr<PageBridge> bridge_;

@@ -7,12 +7,17 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QEventLoop>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QOpenGLWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -64,6 +69,15 @@ struct Runtime {
   std::unique_ptr<qt::FormWindow> window;
   std::map<std::string, QPointer<QWidget>, std::less<>> controls;
   std::vector<std::function<void()>> endRoutines;
+  const WindowSpec* spec = nullptr;
+  // The browser engine's profiles, off the record: one shared by the boxes in the window,
+  // one of its own for each box out of the user's sight (its page gets a renderer process
+  // of its own, as the engine never shares one between profiles). Made after the window's
+  // first paint and destroyed after the boxes and their pages.
+  std::vector<std::unique_ptr<QWebEngineProfile>> profiles;
+  // A hidden GL widget in the window until the boxes come: the engine's render widgets draw
+  // through GL, and a window shown without one would be made anew when they arrive.
+  QPointer<QWidget> surfaceKeeper;
 };
 
 Runtime& runtime() {
@@ -116,20 +130,19 @@ QWidget* CreateControl(const ControlSpec& spec, const QRect& client, QWidget* pa
       widget = label;
       break;
     }
-    case ControlKind::BrowserBox: {
-      auto* box = new qt::BrowserBox(qt::ResolveAddress(spec.address), parent);
-      if (spec.playsWithoutGesture) {
-        box->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture,
-                                              false);
-      }
-      widget = box;
+    case ControlKind::BrowserBox:
+      // A plain stand-in until the engine starts, right after the window's first paint.
+      widget = new QWidget(parent);
+      widget->setAutoFillBackground(true);
+      widget->setBackgroundRole(QPalette::Base);
       break;
-    }
   }
   widget->setObjectName(FromUtf8(spec.name));
   widget->setAccessibleName(caption.isEmpty() ? FromUtf8(spec.name) : caption);
   widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
   widget->setFocusPolicy(spec.focusable ? Qt::StrongFocus : Qt::NoFocus);
+  // A control the user cannot see never takes the focus.
+  if (!spec.shown || !widget->geometry().intersects(client)) widget->setFocusPolicy(Qt::NoFocus);
   if (spec.textColour != nullptr || spec.backgroundColour != nullptr) {
     QPalette colours = widget->palette();
     if (spec.textColour != nullptr) {
@@ -164,10 +177,107 @@ QIcon LoadIcon(std::string_view name) {
   return icon;
 }
 
+// Tab moves among the controls of the window's tab order; focusable controls not in it take
+// the focus only from a click.
+void ApplyTabOrder() {
+  Runtime& r = runtime();
+  std::vector<QPointer<QWidget>> chain;
+  for (std::string_view name : r.spec->tabOrder) {
+    if (QWidget* widget = qt::ControlWidget(name)) chain.emplace_back(widget);
+  }
+  for (auto& [name, widget] : r.controls) {
+    if (widget == nullptr || widget->focusPolicy() == Qt::NoFocus) continue;
+    if (std::find(chain.begin(), chain.end(), widget) == chain.end()) {
+      widget->setFocusPolicy(Qt::ClickFocus);
+    }
+  }
+  r.window->setTabChain(std::move(chain));
+}
+
+// Takes a widget out of the window at once and deletes it later.
+void Discard(QWidget* widget) {
+  widget->hide();
+  widget->setParent(nullptr);
+  widget->deleteLater();
+}
+
+// The engine starts as few renderer processes as it can: the pages of one profile share
+// one, and pages of different profiles never do. Read once, when the engine starts.
+void LimitRenderers() {
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (flags.contains("--renderer-process-limit")) return;
+  flags += (flags.isEmpty() ? "" : " ") + QByteArray("--renderer-process-limit=1");
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+// Replaces each browser box's stand-in with the box, in the same place of the window's order.
+void StartBrowserBoxes() {
+  Runtime& r = runtime();
+  if (r.window == nullptr || !r.window->isVisible() || r.spec == nullptr || !r.profiles.empty()) {
+    return;
+  }
+  LimitRenderers();
+  r.profiles.push_back(std::make_unique<QWebEngineProfile>());
+  for (const ControlSpec& spec : r.spec->controls) {
+    if (spec.kind != ControlKind::BrowserBox) continue;
+    QPointer<QWidget>& slot = r.controls[std::string(spec.name)];
+    QWebEngineProfile* profile = r.profiles.front().get();
+    if (!spec.shown) profile = r.profiles.emplace_back(std::make_unique<QWebEngineProfile>()).get();
+    auto* box = new qt::BrowserBox(qt::ResolveAddress(spec.address), r.window.get(), profile);
+    if (spec.playsWithoutGesture) {
+      box->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture,
+                                            false);
+    }
+    box->setObjectName(slot->objectName());
+    box->setAccessibleName(slot->accessibleName());
+    box->setGeometry(slot->geometry());
+    box->setFocusPolicy(slot->focusPolicy());
+    if (slot->focusPolicy() == Qt::NoFocus) box->refuseFocus();
+    box->stackUnder(slot);
+    box->setVisible(slot->isVisibleTo(r.window.get()));
+    Bind(box, spec.events);
+    Discard(slot);
+    slot = box;
+  }
+  if (r.surfaceKeeper != nullptr) Discard(r.surfaceKeeper);
+  ApplyTabOrder();
+}
+
+// Destroys the browser boxes, then their pages, then the profiles, while events are still
+// handled: the engine deletes parts of a view later, and a page must not outlive its profile.
+void StopBrowserBoxes() {
+  Runtime& r = runtime();
+  for (auto& [name, widget] : r.controls) {
+    if (qobject_cast<qt::BrowserBox*>(widget.data()) != nullptr) widget->deleteLater();
+  }
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  r.profiles.clear();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Starts the browser boxes once the window has painted itself for the first time.
+class FirstPaintWatcher : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !started_) {
+      started_ = true;
+      QTimer::singleShot(0, this, [] { StartBrowserBoxes(); });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool started_ = false;
+};
+
 void StartToolkit() {
   Runtime& r = runtime();
   if (QCoreApplication::instance() != nullptr) return;
   qt::AllowEngineAsRoot();
+  qt::AvoidSessionBusAutolaunch();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   r.application = std::make_unique<QApplication>(r.argc, r.argv);
 }
@@ -177,8 +287,10 @@ void StartToolkit() {
 void LoadWindow(const WindowSpec& spec) {
   StartToolkit();
   Runtime& r = runtime();
+  StopBrowserBoxes();
   r.controls.clear();
   r.window.reset();
+  r.spec = &spec;
   SetProcessPendingMessagesHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
 
   auto window = std::make_unique<qt::FormWindow>();
@@ -193,8 +305,12 @@ void LoadWindow(const WindowSpec& spec) {
     r.controls[std::string(control.name)] = CreateControl(control, client, window.get());
   }
   Bind(window.get(), spec.events);
-  window->show();
+  r.surfaceKeeper = new QOpenGLWidget(window.get());
+  r.surfaceKeeper->hide();
+  window->installEventFilter(new FirstPaintWatcher(window.get()));
   r.window = std::move(window);
+  ApplyTabOrder();
+  r.window->show();
   for (const EventBinding& binding : spec.events) {
     if (binding.event == kCreatedEvent) binding.handler({});
   }
@@ -204,7 +320,10 @@ void RunMessageLoop() {
   qt::FormWindow* window = runtime().window.get();
   if (window == nullptr || !window->isVisible()) return;
   QEventLoop loop;
-  QObject::connect(window, &qt::FormWindow::closed, &loop, &QEventLoop::quit);
+  QObject::connect(window, &qt::FormWindow::closed, &loop, [&loop] {
+    StopBrowserBoxes();  // the engine's objects go while events are still handled
+    loop.quit();
+  });
   loop.exec();
 }
 
@@ -214,8 +333,10 @@ int Exit(int code) {
   for (auto routine = routines.rbegin(); routine != routines.rend(); ++routine) (*routine)();
   SetProcessPendingMessagesHook({});
   windows::ForgetUnclaimedResults();  // document answers nobody claimed, before their pages go
+  StopBrowserBoxes();  // the boxes, their pages and the profiles go before the engine does
   r.controls.clear();
-  r.window.reset();  // the browser boxes and their pages go before the engine does
+  r.window.reset();
+  r.spec = nullptr;
   r.application.reset();
   return code;
 }
@@ -263,6 +384,8 @@ namespace qt {
 
 QWidget* LoadedWindow() { return runtime().window.get(); }
 
+bool BrowserBoxesStarted() { return !runtime().profiles.empty(); }
+
 QWidget* ControlWidget(std::string_view name) {
   const auto& controls = runtime().controls;
   auto found = controls.find(name);
@@ -287,6 +410,18 @@ QFont GuiFont() {
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPixelSize(11);
   return font;
+}
+
+void AvoidSessionBusAutolaunch() {
+  // Without a session bus address, the toolkit's accessibility bridge has the bus library
+  // start dbus-launch and read its answer from a pipe. The engine forks its helpers at the
+  // same time; a helper that inherits the pipe keeps it open, and the read, with the GUI
+  // thread waiting on it, never ends. Where dbus-launch is not even installed there is no
+  // bus to find, so the bus library is told at once.
+  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+      !QFile::exists(QStringLiteral("/usr/bin/dbus-launch"))) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+  }
 }
 
 void AllowEngineAsRoot() {

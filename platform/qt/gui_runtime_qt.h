@@ -13,6 +13,10 @@ namespace quillo::qt {
 // The loaded window, or nullptr.
 QWidget* LoadedWindow();
 
+// True once the browser boxes of the loaded window stand in it: they start right after the
+// window's first paint, and plain stand-ins hold their places until then.
+bool BrowserBoxesStarted();
+
 // The widget of the named control of the loaded window, or nullptr.
 QWidget* ControlWidget(std::string_view name);
 
@@ -30,5 +34,9 @@ QFont GuiFont();
 // Turns Qt WebEngine's sandbox off for this process when it runs as root, where the engine
 // refuses to start with it; does nothing otherwise. Must run before the toolkit starts.
 void AllowEngineAsRoot();
+
+// Keeps the toolkit from trying to start a session bus where none can be started: the
+// attempt can leave the GUI thread waiting for good. Must run before the toolkit starts.
+void AvoidSessionBusAutolaunch();
 
 }  // namespace quillo::qt

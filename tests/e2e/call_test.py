@@ -85,6 +85,17 @@ class Dialer:
                     if "/locale/cn/" in t.get("url", "") or ":47811/" in t.get("url", "")]
         return cdp.Page(wait_for(target)[0]["webSocketDebuggerUrl"])
 
+    def page(self, part):
+        """The page whose address holds part, once the engine lists it."""
+        def target():
+            """a page's debugging target"""
+            return [t for t in cdp.pages(self.port) if part in t.get("url", "")]
+        return cdp.Page(wait_for(target)[0]["webSocketDebuggerUrl"])
+
+    def key(self, *keys):
+        xdotool("key", "--window", self.window, *keys)
+        time.sleep(0.15)
+
     def click(self, position):
         x, y = position
         xdotool("mousemove", "--window", self.window, str(x), str(y), "click", "1")
@@ -131,7 +142,50 @@ def page_state(page):
         " clicks: Number(document.documentElement.dataset.clicks || 0)})")
 
 
+# Tab and Shift+Tab from the number box, all the way round: the stops, in order, as
+# (control, whether the partner page holds the focus there).
+STOPS = [("number box", False)] + [(f"key {k}", False) for k in "123456789*0#+"] + [
+    ("call button", False), ("partner box", True)]
+# Each round types its own digit at every stop; only the number box shows it.
+ROUNDS = [("Tab", "7", STOPS[1:] + STOPS[:1]), ("shift+Tab", "6", STOPS[::-1])]
+
+
 class CallTest(unittest.TestCase):
+    def test_keyboard_focus_stays_in_the_controls_in_sight(self):
+        dialer = Dialer(sys.argv[1])
+        try:
+            calling = dialer.calling_page()
+            partner = dialer.page("/partner/")
+            wait_for(lambda: page_loaded(calling))
+            wait_for(lambda: partner.evaluate("document.readyState === 'complete'"))
+            dialer.click(NUMBER_BOX)
+            for key, digit, stops in ROUNDS:
+                for control, partner_focused in stops:
+                    dialer.key(key)
+                    dialer.key(digit)
+                    where = f"{key} to the {control}"
+                    self.assertEqual(partner.evaluate("document.hasFocus()"), partner_focused,
+                                     where)
+                    self.assertFalse(calling.evaluate("document.hasFocus()"), where)
+                    self.assertEqual(page_state(calling)["value"], "", where)
+                # The round ends in the number box, whose text Tab selected: the digit
+                # replaced it.
+                self.assertEqual(dialer.number_box(), digit, key)
+            # A page script asks for the focus, then the window is activated again.
+            calling.evaluate("document.getElementById('phone-number').focus(), 1")
+            dialer.key("8")
+            xdotool("windowminimize", dialer.window)
+            time.sleep(0.3)
+            xdotool("windowactivate", "--sync", dialer.window)
+            time.sleep(0.3)
+            dialer.key("9")
+            self.assertEqual(page_state(calling)["value"], "")
+            self.assertEqual(dialer.number_box(), "89")
+            calling.close()
+            partner.close()
+        finally:
+            self.assertEqual(dialer.close(), 0)
+
     def test_dial_pad_and_call_button_place_the_call(self):
         dialer = Dialer(sys.argv[1])
         try:

@@ -7,6 +7,8 @@
 #include <QWebEnginePage>
 #include <cstdlib>
 
+#include "gui_runtime_qt.h"
+
 namespace quillo::testing {
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   QEventLoop loop;
@@ -25,6 +27,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
 
 std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv) {
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+  qt::AvoidSessionBusAutolaunch();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);  // no display needed, unless one is asked for
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   return std::make_unique<QApplication>(argc, argv);

@@ -5,14 +5,17 @@
 
 #include "gui_runtime.h"
 #include "gui_runtime_qt.h"
+#include "gui_support.h"
 #include "main_window.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   quillo::qt::AllowEngineAsRoot();
+  quillo::qt::AvoidSessionBusAutolaunch();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   quillo::LoadWindow(quillo::app::MainWindow());
+  if (!quillo::testing::WaitUntil(quillo::qt::BrowserBoxesStarted, 30000)) return 1;
   const int code = RUN_ALL_TESTS();
   return quillo::Exit(code);
 }

@@ -13,6 +13,7 @@
 
 #include "gui_runtime.h"
 #include "gui_runtime_qt.h"
+#include "gui_support.h"
 #include "web_page_operator.h"
 
 namespace quillo {
@@ -33,7 +34,8 @@ class Runtime : public ::testing::Test {
   void SetUp() override {
     spec_ = WindowSpec{.name = "TestWindow", .caption = "运行时", .left = 20, .top = 20,
                        .clientWidth = 200, .clientHeight = 100, .icon = "none",
-                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {}, .tabOrder = {}};
+                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {},
+                       .tabOrder = {"按钮", "浏览框", "编辑框"}};
     spec_.controls = {
         {.name = "编辑框", .kind = ControlKind::EditBox, .left = 0, .top = 0, .width = 100,
          .height = 24, .shown = true, .focusable = true, .caption = "起", .address = {},
@@ -53,6 +55,7 @@ class Runtime : public ::testing::Test {
          .address = "about:blank", .events = {}},
     };
     LoadWindow(spec_);
+    ASSERT_TRUE(testing::WaitUntil(qt::BrowserBoxesStarted, 30000));
   }
   void TearDown() override { Exit(0); }
 
@@ -125,6 +128,32 @@ TEST_F(Runtime, ExitRunsEndRoutinesOnceLatestFirstWhileControlsStillAnswer) {
   EXPECT_EQ(order.size(), 2u);
 }
 
+struct FocusStep {
+  Qt::Key key;
+  const char* from;
+  const char* to;
+};
+
+TEST_F(Runtime, TabGoesRoundTheTabOrderPassingOverWhatCannotBeSeen) {
+  QWidget* window = qt::LoadedWindow();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  const FocusStep steps[] = {{Qt::Key_Tab, "编辑框", "按钮"},
+                             {Qt::Key_Tab, "按钮", "编辑框"},
+                             {Qt::Key_Backtab, "编辑框", "按钮"},
+                             {Qt::Key_Backtab, "按钮", "编辑框"}};
+  for (const FocusStep& step : steps) {
+    qt::ControlWidget(step.from)->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), step.key);
+    EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(step.to)) << step.from;
+  }
+  // The browser box out of sight refuses the focus even when asked for it directly.
+  QWidget* box = qt::ControlWidget("浏览框");
+  box->setFocus(Qt::OtherFocusReason);
+  for (QWidget* part : box->findChildren<QWidget*>()) part->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget("编辑框"));
+}
+
 TEST_F(Runtime, ProcessPendingMessagesHandlesQueuedEvents) {
   bool ran = false;
   QTimer::singleShot(0, [&] { ran = true; });
@@ -163,6 +192,7 @@ TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   quillo::qt::AllowEngineAsRoot();
+  quillo::qt::AvoidSessionBusAutolaunch();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   return RUN_ALL_TESTS();

@@ -78,11 +78,11 @@ struct ControlRow {
 
 // The window's controls in the window's order, as the user should meet them.
 constexpr ControlRow kControls[] = {
-    {"超文本浏览框3", Kind::Browser, 48, 304, 40, 24, true, false, true, ""},
+    {"超文本浏览框3", Kind::Browser, 48, 304, 40, 24, true, false, false, ""},
     {"超文本浏览框2", Kind::Browser, 184, 40, 160, 208, true, true, true, ""},
     {"超级链接框3", Kind::Link, 256, 14, 72, 24, true, true, false, "问题反馈"},
     {"超级链接框2", Kind::Link, 184, 14, 64, 24, true, true, false, "访问Tavenor"},
-    {"超文本浏览框1", Kind::Browser, 376, 120, 32, 24, false, false, true, ""},
+    {"超文本浏览框1", Kind::Browser, 376, 120, 32, 24, false, false, false, ""},
     {"超级链接框1", Kind::Link, 352, 88, 32, 16, false, false, false, ""},
     {"按钮加号键", Kind::Button, 16, 191, 48, 24, true, true, true, "+"},
     {"透明标签3", Kind::Label, 12, 8, 176, 16, true, true, false, "中国手机号要在号码前加“+86”"},

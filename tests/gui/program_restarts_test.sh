@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The real program started and closed through its frame (wmctrl -c) many times in a row,
+# closed at moments that cycle from "just shown" to "pages loaded": every run exits with
+# code 0 within 5 s of the close and says nothing about a page outliving its profile.
+# Run inside x_session.sh.   program_restarts_test.sh PROGRAM [RUNS]
+set -uo pipefail
+program=$1
+runs=${2:-50}
+caption='Quillo BY中国人，中国范~'
+delays=(0 0.2 0.5 1 2)  # seconds between the window showing and its close
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+failures=0
+for run in $(seq 1 "$runs"); do
+  delay=${delays[$(( (run - 1) % ${#delays[@]} ))]}
+  "$program" >"$log" 2>&1 &
+  pid=$!
+  for _ in $(seq 1 600); do
+    wmctrl -l | grep -qF "$caption" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  sleep "$delay"
+  wmctrl -c "$caption"
+  closed=$(date +%s%N)
+  while kill -0 "$pid" 2>/dev/null && (( $(date +%s%N) - closed < 5000000000 )); do
+    sleep 0.02
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "FAIL run $run (closed ${delay}s after showing): still running 5 s after the close"
+    if command -v gdb >/dev/null; then  # where its main thread waits
+      gdb -p "$pid" -batch -ex "thread apply 1 bt" 2>/dev/null | grep "^#" | head -n 30
+    fi
+    kill -9 "$pid"
+    wait "$pid"
+    failures=$(( failures + 1 ))
+    continue
+  fi
+  wait "$pid"
+  code=$?
+  if (( code != 0 )) || grep -q "Release of profile requested" "$log"; then
+    echo "FAIL run $run (closed ${delay}s after showing): exit code $code"
+    tail -n 20 "$log"
+    failures=$(( failures + 1 ))
+  fi
+done
+echo "$(( runs - failures )) of $runs runs exited cleanly"
+(( failures == 0 ))
