@@ -18,16 +18,7 @@
 namespace quillo::testing {
 namespace {
 
-// The page of every benchmark; it goes before the application does.
-std::unique_ptr<EnginePage>& PageHolder() {
-  static std::unique_ptr<EnginePage> page;
-  return page;
-}
-
-EnginePage& Page() {
-  if (!PageHolder()) PageHolder() = std::make_unique<EnginePage>();
-  return *PageHolder();
-}
+EnginePage& Page() { return SharedPage(); }
 
 // A page of count text inputs with "phone-number" last, then the call button.
 void LoadInputs(int count) {
@@ -148,6 +139,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  quillo::testing::PageHolder().reset();
+  quillo::testing::ReleaseSharedPage();
   return 0;
 }

@@ -17,10 +17,7 @@
 namespace quillo::testing {
 namespace {
 
-EnginePage& Page() {
-  static EnginePage page;
-  return page;
-}
+EnginePage& Page() { return SharedPage(); }
 
 QString WritePage(bool spin) {
   static QTemporaryDir dir;
@@ -88,5 +85,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  quillo::testing::ReleaseSharedPage();
   return 0;
 }

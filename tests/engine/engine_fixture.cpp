@@ -75,4 +75,20 @@ QVariant EnginePage::Evaluate(const QString& script, quint32 world, int timeoutM
   return result->value_or(QVariant());
 }
 
+namespace {
+
+std::unique_ptr<EnginePage>& SharedPageHolder() {
+  static std::unique_ptr<EnginePage> page;
+  return page;
+}
+
+}  // namespace
+
+EnginePage& SharedPage() {
+  if (!SharedPageHolder()) SharedPageHolder() = std::make_unique<EnginePage>();
+  return *SharedPageHolder();
+}
+
+void ReleaseSharedPage() { SharedPageHolder().reset(); }
+
 }  // namespace quillo::testing

@@ -41,4 +41,9 @@ class EnginePage {
   qt::BrowserBox* box_ = nullptr;  // owned by window_
 };
 
+// One page for a whole program (a benchmark's), made on first use. ReleaseSharedPage() must
+// run before the application goes, so the page never outlives the engine.
+EnginePage& SharedPage();
+void ReleaseSharedPage();
+
 }  // namespace quillo::testing
