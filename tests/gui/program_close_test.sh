@@ -20,7 +20,9 @@ if ! wmctrl -l | grep -qF "$caption"; then
   exit 1
 fi
 # The window manager offers no maximising, and the client area is fixed at 344 x 252.
-window=$(xdotool search --onlyvisible --name "Quillo BY" | head -n1)
+# The window manager's list names the window; a search of the whole window tree could trip
+# over the engine's short-lived windows.
+window=$(wmctrl -l | grep -F "$caption" | awk '{ print $1; exit }')
 actions=$(xprop -id "$window" _NET_WM_ALLOWED_ACTIONS)
 hints=$(xprop -id "$window" WM_NORMAL_HINTS)
 status=0
