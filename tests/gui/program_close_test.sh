@@ -3,18 +3,14 @@
 # manager), exits with code 0. Run inside x_session.sh. The program must start as root
 # without being told to turn the engine's sandbox off.
 set -uo pipefail
+source "$(dirname "$0")/window_wait.sh"
 program=$1
 caption='Quillo BY中国人，中国范~'
 unset QTWEBENGINE_DISABLE_SANDBOX
 
 "$program" &
 pid=$!
-for _ in $(seq 1 600); do
-  wmctrl -l | grep -qF "$caption" && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if ! wmctrl -l | grep -qF "$caption"; then
+if ! wait_for_window "$caption" "$pid"; then
   echo "FAIL: the window did not appear" >&2
   kill "$pid" 2>/dev/null
   exit 1

@@ -4,6 +4,7 @@
 # code 0 within 5 s of the close and says nothing about a page outliving its profile.
 # Run inside x_session.sh.   program_restarts_test.sh PROGRAM [RUNS]
 set -uo pipefail
+source "$(dirname "$0")/window_wait.sh"
 program=$1
 runs=${2:-50}
 caption='Quillo BY中国人，中国范~'
@@ -16,11 +17,7 @@ for run in $(seq 1 "$runs"); do
   delay=${delays[$(( (run - 1) % ${#delays[@]} ))]}
   "$program" >"$log" 2>&1 &
   pid=$!
-  for _ in $(seq 1 600); do
-    wmctrl -l | grep -qF "$caption" && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  wait_for_window "$caption" "$pid"
   sleep "$delay"
   wmctrl -c "$caption"
   closed=$(date +%s%N)

@@ -7,6 +7,7 @@
 # through its frame ends the program with code 0. Leaves a screenshot, quillo-wine.png, in
 # BUILD_DIR to look at.
 set -uo pipefail
+source "$(dirname "$0")/../gui/window_wait.sh"
 build=$1
 run=$2
 caption='Quillo BY中国人，中国范~'
@@ -30,12 +31,7 @@ probe() {
 
 QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
 program=$!
-for _ in $(seq 1 600); do
-  wmctrl -l | grep -qF "$caption" && break
-  kill -0 "$program" 2>/dev/null || break
-  sleep 0.1
-done
-if ! wmctrl -l | grep -qF "$caption"; then
+if ! wait_for_window "$caption" "$program"; then
   echo "FAIL: the window did not appear" >&2
   kill "$program" 2>/dev/null
   exit 1
