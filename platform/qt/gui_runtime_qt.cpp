@@ -12,7 +12,6 @@
 #include <QIcon>
 #include <QLibrary>
 #include <QMouseEvent>
-#include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QPushButton>
@@ -30,9 +29,6 @@
 #include "gui_runtime.h"
 #include "hyperlink_box.h"
 #include "window_registry.h"
-
-// QtGui's, outside its public headers.
-Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 namespace quillo {
 namespace {
@@ -76,7 +72,6 @@ struct Runtime {
   // The browser engine, from its module, with its profiles. Loaded after the window's first
   // paint; the profiles are destroyed after the boxes and their pages.
   std::unique_ptr<qt::BrowserEngine> engine;
-  std::unique_ptr<QOpenGLContext> shareContext;
   // A hidden GL widget in the window until the boxes come: the engine's render widgets draw
   // through GL, and a window shown without one would be made anew when they arrive.
   QPointer<QWidget> surfaceKeeper;
@@ -212,21 +207,6 @@ void LimitRenderers() {
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
-// The GL context the engine's contexts share, which the toolkit makes at its start when asked.
-// Made here instead, after the window's first paint, and destroyed when the toolkit ends,
-// after the engine.
-void ShareGlContext() {
-  Runtime& r = runtime();
-  if (QOpenGLContext::globalShareContext() != nullptr) return;
-  r.shareContext = std::make_unique<QOpenGLContext>();
-  r.shareContext->create();
-  qt_gl_set_global_share_context(r.shareContext.get());
-  qAddPostRoutine([] {
-    qt_gl_set_global_share_context(nullptr);
-    runtime().shareContext.reset();
-  });
-}
-
 // The engine's module lies in ../lib/quillo beside the program's folder, in the build tree as
 // below the install prefix. It stays loaded for the process's lifetime.
 std::unique_ptr<qt::BrowserEngine> LoadEngine() {
@@ -247,7 +227,6 @@ void StartBrowserBoxes() {
     return;
   }
   LimitRenderers();
-  ShareGlContext();
   r.engine = LoadEngine();
   if (r.engine == nullptr) return;
   for (const ControlSpec& spec : r.spec->controls) {
@@ -306,6 +285,7 @@ void StartToolkit() {
   if (QCoreApplication::instance() != nullptr) return;
   qt::AllowEngineAsRoot();
   qt::AvoidSessionBusAutolaunch();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   r.application = std::make_unique<QApplication>(r.argc, r.argv);
 }
 
