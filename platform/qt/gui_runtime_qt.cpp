@@ -10,13 +10,12 @@
 #include <QFile>
 #include <QEventLoop>
 #include <QIcon>
+#include <QLibrary>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -24,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "browser_box.h"
+#include "browser_engine.h"
 #include "edit_box.h"
 #include "form_window.h"
 #include "gui_runtime.h"
@@ -70,11 +69,9 @@ struct Runtime {
   std::map<std::string, QPointer<QWidget>, std::less<>> controls;
   std::vector<std::function<void()>> endRoutines;
   const WindowSpec* spec = nullptr;
-  // The browser engine's profiles, off the record: one shared by the boxes in the window,
-  // one of its own for each box out of the user's sight (its page gets a renderer process
-  // of its own, as the engine never shares one between profiles). Made after the window's
-  // first paint and destroyed after the boxes and their pages.
-  std::vector<std::unique_ptr<QWebEngineProfile>> profiles;
+  // The browser engine, from its module, with its profiles. Loaded after the window's first
+  // paint; the profiles are destroyed after the boxes and their pages.
+  std::unique_ptr<qt::BrowserEngine> engine;
   // A hidden GL widget in the window until the boxes come: the engine's render widgets draw
   // through GL, and a window shown without one would be made anew when they arrive.
   QPointer<QWidget> surfaceKeeper;
@@ -210,29 +207,38 @@ void LimitRenderers() {
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
+// The engine's module lies in ../lib/quillo beside the program's folder, in the build tree as
+// below the install prefix. It stays loaded for the process's lifetime.
+std::unique_ptr<qt::BrowserEngine> LoadEngine() {
+  QLibrary module(QCoreApplication::applicationDirPath() +
+                  QStringLiteral("/../lib/quillo/quillo_engine"));
+  auto make = reinterpret_cast<qt::MakeBrowserEngine>(module.resolve(qt::kMakeBrowserEngine));
+  if (make == nullptr) {
+    qWarning("The browser engine is missing: %s", qPrintable(module.errorString()));
+    return nullptr;
+  }
+  return make();
+}
+
 // Replaces each browser box's stand-in with the box, in the same place of the window's order.
 void StartBrowserBoxes() {
   Runtime& r = runtime();
-  if (r.window == nullptr || !r.window->isVisible() || r.spec == nullptr || !r.profiles.empty()) {
+  if (r.window == nullptr || !r.window->isVisible() || r.spec == nullptr || r.engine != nullptr) {
     return;
   }
   LimitRenderers();
-  r.profiles.push_back(std::make_unique<QWebEngineProfile>());
+  r.engine = LoadEngine();
+  if (r.engine == nullptr) return;
   for (const ControlSpec& spec : r.spec->controls) {
     if (spec.kind != ControlKind::BrowserBox) continue;
     QPointer<QWidget>& slot = r.controls[std::string(spec.name)];
-    QWebEngineProfile* profile = r.profiles.front().get();
-    if (!spec.shown) profile = r.profiles.emplace_back(std::make_unique<QWebEngineProfile>()).get();
-    auto* box = new qt::BrowserBox(qt::ResolveAddress(spec.address), r.window.get(), profile);
-    if (spec.playsWithoutGesture) {
-      box->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture,
-                                            false);
-    }
+    QWidget* box = r.engine->createBox(qt::ResolveAddress(spec.address), r.window.get(),
+                                       !spec.shown, spec.playsWithoutGesture);
     box->setObjectName(slot->objectName());
     box->setAccessibleName(slot->accessibleName());
     box->setGeometry(slot->geometry());
     box->setFocusPolicy(slot->focusPolicy());
-    if (slot->focusPolicy() == Qt::NoFocus) box->refuseFocus();
+    if (slot->focusPolicy() == Qt::NoFocus) r.engine->refuseFocus(box);
     box->stackUnder(slot);
     box->setVisible(slot->isVisibleTo(r.window.get()));
     Bind(box, spec.events);
@@ -247,11 +253,12 @@ void StartBrowserBoxes() {
 // handled: the engine deletes parts of a view later, and a page must not outlive its profile.
 void StopBrowserBoxes() {
   Runtime& r = runtime();
+  if (r.engine == nullptr) return;
   for (auto& [name, widget] : r.controls) {
-    if (qobject_cast<qt::BrowserBox*>(widget.data()) != nullptr) widget->deleteLater();
+    if (r.engine->isBox(widget.data())) widget->deleteLater();
   }
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  r.profiles.clear();
+  r.engine.reset();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -374,17 +381,16 @@ void WriteControlText(std::string_view name, std::string_view text) {
 }
 
 std::int32_t ControlWindowHandle(std::string_view name) {
-  if (auto* box = qobject_cast<qt::BrowserBox*>(qt::ControlWidget(name))) {
-    return box->windowHandle();
-  }
-  return 0;
+  const std::unique_ptr<qt::BrowserEngine>& engine = runtime().engine;
+  QWidget* widget = qt::ControlWidget(name);
+  return engine != nullptr && engine->isBox(widget) ? engine->windowHandle(widget) : 0;
 }
 
 namespace qt {
 
 QWidget* LoadedWindow() { return runtime().window.get(); }
 
-bool BrowserBoxesStarted() { return !runtime().profiles.empty(); }
+bool BrowserBoxesStarted() { return runtime().engine != nullptr; }
 
 QWidget* ControlWidget(std::string_view name) {
   const auto& controls = runtime().controls;

@@ -11,6 +11,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail=0
 expect() { [[ -e "$prefix/$1" ]] || { echo "FAIL: $1 is not installed" >&2; fail=1; }; }
 expect bin/quillo
+expect lib/quillo/quillo_engine.so
 expect share/quillo/pages/locale/cn/index.html
 expect share/quillo/pages/partner/index.html
 expect share/quillo/pages/author/index.html

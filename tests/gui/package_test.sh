@@ -14,7 +14,8 @@ package=$(ls "$work"/out/quillo_*.deb)
 dpkg-deb -x "$package" "$work/root"
 
 fail=0
-for file in usr/bin/quillo usr/share/quillo/pages/locale/cn/index.html \
+for file in usr/bin/quillo usr/lib/quillo/quillo_engine.so \
+  usr/share/quillo/pages/locale/cn/index.html \
   usr/share/applications/net.quillo.Quillo.desktop \
   usr/share/metainfo/net.quillo.Quillo.metainfo.xml \
   usr/share/icons/hicolor/48x48/apps/net.quillo.Quillo.png usr/share/doc/quillo/copyright; do
