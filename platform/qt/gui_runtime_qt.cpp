@@ -278,7 +278,8 @@ void StartToolkit() {
   if (QCoreApplication::instance() != nullptr) return;
   qt::AllowEngineAsRoot();
   qt::AvoidSessionBusAutolaunch();
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  qt::DrawInSoftware();
+  if (!qt::DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   r.application = std::make_unique<QApplication>(r.argc, r.argv);
 }
 
@@ -305,8 +306,10 @@ void LoadWindow(const WindowSpec& spec) {
     r.controls[std::string(control.name)] = CreateControl(control, client, window.get());
   }
   Bind(window.get(), spec.events);
-  r.surfaceKeeper = new QOpenGLWidget(window.get());
-  r.surfaceKeeper->hide();
+  if (!qt::DrawsInSoftware()) {
+    r.surfaceKeeper = new QOpenGLWidget(window.get());
+    r.surfaceKeeper->hide();
+  }
   window->installEventFilter(new FirstPaintWatcher(window.get()));
   r.window = std::move(window);
   ApplyTabOrder();
@@ -427,6 +430,18 @@ void AvoidSessionBusAutolaunch() {
 void AllowEngineAsRoot() {
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
+
+void DrawInSoftware() {
+  // Unless the user chose a backend: a GL driver costs tens of MiB in every start (on a
+  // machine without a GPU, llvmpipe with a whole compiler), and the three small pages gain
+  // nothing from it. The toolkit then loads no GL at all, and the engine composites in
+  // software (no GPU work in any of its processes).
+  if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) return;
+  qputenv("QT_QUICK_BACKEND", "software");
+  if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
+}
+
+bool DrawsInSoftware() { return qgetenv("QT_QUICK_BACKEND") == "software"; }
 
 }  // namespace qt
 }  // namespace quillo
