@@ -75,8 +75,9 @@ struct Runtime {
   // of its own, as the engine never shares one between profiles). Made after the window's
   // first paint and destroyed after the boxes and their pages.
   std::vector<std::unique_ptr<QWebEngineProfile>> profiles;
-  // A hidden GL widget in the window until the boxes come: the engine's render widgets draw
-  // through GL, and a window shown without one would be made anew when they arrive.
+  // When drawing through GL, a hidden GL widget in the window until the boxes come: the
+  // engine's render widgets then draw through GL, and a window shown without one would be
+  // made anew when they arrive.
   QPointer<QWidget> surfaceKeeper;
 };
 
