@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QLibrary>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QPushButton>
@@ -29,6 +30,9 @@
 #include "gui_runtime.h"
 #include "hyperlink_box.h"
 #include "window_registry.h"
+
+// QtGui's, outside its public headers: the context the engine's contexts share.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 namespace quillo {
 namespace {
@@ -72,8 +76,12 @@ struct Runtime {
   // The browser engine, from its module, with its profiles. Loaded after the window's first
   // paint; the profiles are destroyed after the boxes and their pages.
   std::unique_ptr<qt::BrowserEngine> engine;
-  // A hidden GL widget in the window until the boxes come: the engine's render widgets draw
-  // through GL, and a window shown without one would be made anew when they arrive.
+  // The shared context the engine asks for when the toolkit was started without one (drawing
+  // in software, where it is never made current).
+  std::unique_ptr<QOpenGLContext> shareContext;
+  // When drawing through GL, a hidden GL widget in the window until the boxes come: the
+  // engine's render widgets then draw through GL, and a window shown without one would be
+  // made anew when they arrive.
   QPointer<QWidget> surfaceKeeper;
 };
 
@@ -207,6 +215,21 @@ void LimitRenderers() {
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
+// The engine reads the format of the context its contexts share, which the toolkit makes at
+// its start only when drawing through GL. In software the engine gets one here, before it
+// loads; it is never made current, and it goes when the toolkit ends, after the engine.
+void ShareContextForEngine() {
+  Runtime& r = runtime();
+  if (QOpenGLContext::globalShareContext() != nullptr) return;
+  r.shareContext = std::make_unique<QOpenGLContext>();
+  r.shareContext->create();  // fails at once without GL, which the engine copes with
+  qt_gl_set_global_share_context(r.shareContext.get());
+  qAddPostRoutine([] {
+    qt_gl_set_global_share_context(nullptr);
+    runtime().shareContext.reset();
+  });
+}
+
 // The engine's module lies in ../lib/quillo beside the program's folder, in the build tree as
 // below the install prefix. It stays loaded for the process's lifetime.
 std::unique_ptr<qt::BrowserEngine> LoadEngine() {
@@ -227,6 +250,7 @@ void StartBrowserBoxes() {
     return;
   }
   LimitRenderers();
+  ShareContextForEngine();
   r.engine = LoadEngine();
   if (r.engine == nullptr) return;
   for (const ControlSpec& spec : r.spec->controls) {
@@ -285,7 +309,8 @@ void StartToolkit() {
   if (QCoreApplication::instance() != nullptr) return;
   qt::AllowEngineAsRoot();
   qt::AvoidSessionBusAutolaunch();
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  qt::DrawInSoftware();
+  if (!qt::DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   r.application = std::make_unique<QApplication>(r.argc, r.argv);
 }
 
@@ -312,8 +337,10 @@ void LoadWindow(const WindowSpec& spec) {
     r.controls[std::string(control.name)] = CreateControl(control, client, window.get());
   }
   Bind(window.get(), spec.events);
-  r.surfaceKeeper = new QOpenGLWidget(window.get());
-  r.surfaceKeeper->hide();
+  if (!qt::DrawsInSoftware()) {
+    r.surfaceKeeper = new QOpenGLWidget(window.get());
+    r.surfaceKeeper->hide();
+  }
   window->installEventFilter(new FirstPaintWatcher(window.get()));
   r.window = std::move(window);
   ApplyTabOrder();
@@ -433,6 +460,18 @@ void AvoidSessionBusAutolaunch() {
 void AllowEngineAsRoot() {
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
+
+void DrawInSoftware() {
+  // Unless the user chose a backend: a GL driver costs tens of MiB in every start (on a
+  // machine without a GPU, llvmpipe with a whole compiler), and the three small pages gain
+  // nothing from it. The toolkit then loads no GL at all, and the engine composites in
+  // software (no GPU work in any of its processes).
+  if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) return;
+  qputenv("QT_QUICK_BACKEND", "software");
+  if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
+}
+
+bool DrawsInSoftware() { return qgetenv("QT_QUICK_BACKEND") == "software"; }
 
 }  // namespace qt
 }  // namespace quillo

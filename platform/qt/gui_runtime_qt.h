@@ -39,4 +39,10 @@ void AllowEngineAsRoot();
 // attempt can leave the GUI thread waiting for good. Must run before the toolkit starts.
 void AvoidSessionBusAutolaunch();
 
+// Has the window and the browser boxes draw in software, without GL, unless the user chose
+// a Qt Quick backend. Must run before the toolkit starts.
+void DrawInSoftware();
+// Whether they do: then the window needs no GL surface and no shared GL contexts.
+bool DrawsInSoftware();
+
 }  // namespace quillo::qt

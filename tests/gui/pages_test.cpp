@@ -6,8 +6,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWebEngineView>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "dialer.h"
+#include "gui_runtime_qt.h"
 #include "gui_support.h"
 
 namespace quillo {
@@ -46,8 +50,9 @@ TEST_P(BuiltInPage, LoadsOfflineFromThePagesFolder) {
   const PageRow& row = GetParam();
   QWebEngineView* view = Box(row.box);
   ASSERT_NE(view, nullptr);
-  EXPECT_EQ(view->url().toLocalFile(), qt::PagesFolder() + "/" + row.path);
+  // Until its first load commits, a view that has just started has no address yet.
   ASSERT_TRUE(WaitUntil([&] { return Loaded(*view); }, 30000)) << row.box;
+  EXPECT_EQ(view->url().toLocalFile(), qt::PagesFolder() + "/" + row.path);
   EXPECT_EQ(Evaluate(*view, QString::fromUtf8(row.script)).toString(),
             QString::fromUtf8(row.expected))
       << row.box;
@@ -119,6 +124,30 @@ TEST_F(CallingPage, CallButtonFillsAndClicksThePage) {
   EXPECT_TRUE(WaitUntil([&] { return Clicks() == before + 2; }, 5000));
   app::Operator().reset();
 }
+
+// With the pages loaded and painted, no part of a GL driver is in the process: drawing in
+// software keeps it out, and with it tens of MiB per start.
+const char* const kGlDriverParts[] = {
+    "xcbglintegrations",  // the toolkit's GL glue
+    "/libGLX_",           // a vendor's GLX library (libGLX_mesa, libGLX_nvidia)
+    "_dri.so",            // a Mesa driver (swrast, iris, radeonsi...)
+};
+
+class SoftwareDrawing : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SoftwareDrawing, LoadsNoGlDriver) {
+  ASSERT_TRUE(qt::DrawsInSoftware());
+  QWebEngineView* partner = Box("超文本浏览框2");
+  ASSERT_NE(partner, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return Loaded(*partner); }, 30000));
+  partner->grab();  // the box composites at least once
+  std::ifstream maps("/proc/self/maps");
+  const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
+  ASSERT_FALSE(mapped.empty());
+  EXPECT_EQ(mapped.find(GetParam()), std::string::npos) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, SoftwareDrawing, ::testing::ValuesIn(kGlDriverParts));
 
 }  // namespace
 }  // namespace quillo

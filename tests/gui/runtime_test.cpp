@@ -193,7 +193,8 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   quillo::qt::AllowEngineAsRoot();
   quillo::qt::AvoidSessionBusAutolaunch();
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  quillo::qt::DrawInSoftware();  // as the program does
+  if (!quillo::qt::DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   return RUN_ALL_TESTS();
 }
