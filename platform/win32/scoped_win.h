@@ -150,33 +150,22 @@ class ScopedExcepInfo {
 
 // COM (or OLE, which includes it) initialised on this thread for the guard's lifetime. An
 // initialisation that failed is not undone.
-class ScopedComInit {
+template <HRESULT (*Initialize)(LPVOID), void (*Uninitialize)()>
+class ScopedInit {
  public:
-  ScopedComInit() noexcept : result_(CoInitialize(nullptr)) {}
-  ~ScopedComInit() {
-    if (SUCCEEDED(result_)) CoUninitialize();
+  ScopedInit() noexcept : result_(Initialize(nullptr)) {}
+  ~ScopedInit() {
+    if (SUCCEEDED(result_)) Uninitialize();
   }
-  ScopedComInit(const ScopedComInit&) = delete;
-  ScopedComInit& operator=(const ScopedComInit&) = delete;
+  ScopedInit(const ScopedInit&) = delete;
+  ScopedInit& operator=(const ScopedInit&) = delete;
   HRESULT result() const noexcept { return result_; }
 
  private:
   HRESULT result_;
 };
-
-class ScopedOleInit {
- public:
-  ScopedOleInit() noexcept : result_(OleInitialize(nullptr)) {}
-  ~ScopedOleInit() {
-    if (SUCCEEDED(result_)) OleUninitialize();
-  }
-  ScopedOleInit(const ScopedOleInit&) = delete;
-  ScopedOleInit& operator=(const ScopedOleInit&) = delete;
-  HRESULT result() const noexcept { return result_; }
-
- private:
-  HRESULT result_;
-};
+using ScopedComInit = ScopedInit<CoInitialize, CoUninitialize>;
+using ScopedOleInit = ScopedInit<OleInitialize, OleUninitialize>;
 
 // A handle of the system, closed by Close when it goes.
 template <typename Handle, auto Close>
