@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "engine_bench_main.h"
 #include "engine_fixture.h"
 #include "page_bridge.h"
 #include "web_page_operator.h"
@@ -135,10 +136,5 @@ BENCHMARK(BM_ThousandPressesMemory)->Iterations(1)->Repetitions(3)->Unit(benchma
 int main(int argc, char** argv) {
   // Lets the memory benchmark collect the page's garbage before it reads the memory.
   setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--js-flags=--expose-gc", 0);
-  const auto app = quillo::testing::MakeEngineApplication(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  quillo::testing::ReleaseSharedPage();
-  return 0;
+  return quillo::testing::RunEngineBenchmarks(argc, argv);
 }

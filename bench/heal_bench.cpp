@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 
+#include "engine_bench_main.h"
 #include "engine_fixture.h"
 #include "page_bridge.h"
 #include "page_keeper.h"
@@ -81,10 +82,5 @@ BENCHMARK(BM_HangToWorkingPress)->Iterations(2)->UseManualTime()->Unit(benchmark
 }  // namespace quillo::testing
 
 int main(int argc, char** argv) {
-  const auto app = quillo::testing::MakeEngineApplication(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  quillo::testing::ReleaseSharedPage();
-  return 0;
+  return quillo::testing::RunEngineBenchmarks(argc, argv);
 }

@@ -17,10 +17,6 @@ void FormWindow::closeEvent(QCloseEvent* event) {
   if (event->isAccepted()) emit closed();
 }
 
-}  // namespace quillo::qt
-
-namespace quillo::qt {
-
 bool FormWindow::focusNextPrevChild(bool next) {
   if (chain_.empty()) return QWidget::focusNextPrevChild(next);
   // The control that holds the focus, or holds the widget that does (a page's render widget).
