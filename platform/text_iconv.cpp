@@ -81,6 +81,17 @@ std::string_view ReplacementUtf16(unsigned char first) {
 }  // namespace
 
 Text TextFromUtf16(std::u16string_view utf16) {
+  // GB18030 keeps ASCII as it is, and most texts (names, ids, types) are only that.
+  Text ascii;
+  ascii.reserve(utf16.size());
+  for (const char16_t unit : utf16) {
+    if (unit >= 0x80) {
+      ascii.clear();
+      break;
+    }
+    ascii.push_back(static_cast<char>(unit));
+  }
+  if (ascii.size() == utf16.size()) return ascii;
   thread_local Converter converter("GB18030", "UTF-16LE");
   return converter.Run(AsBytes(utf16), 2, Question);
 }

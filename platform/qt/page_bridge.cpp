@@ -33,13 +33,6 @@ QString ToQString(std::string_view text) {
 }
 
 Text FromQString(QStringView string) {
-  // The code page keeps ASCII as it is.
-  if (std::all_of(string.begin(), string.end(), [](QChar c) { return c.unicode() < 0x80; })) {
-    Text text(static_cast<size_t>(string.size()), '\0');
-    std::transform(string.begin(), string.end(), text.begin(),
-                   [](QChar c) { return static_cast<char>(c.unicode()); });
-    return text;
-  }
   return TextFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(string.utf16()),
                                            static_cast<size_t>(string.size())));
 }
@@ -300,8 +293,8 @@ struct Look {
   // document, no hang or crash since it was taken.
   bool Fresh() const {
     const auto owner = core.lock();
-    // (A new document token moves the epoch on too.)
-    return owner && owner->epoch == epoch && !owner->hung && !owner->dead;
+    // A new document token, a hang and a crash all move the epoch on.
+    return owner && owner->epoch == epoch;
   }
 };
 

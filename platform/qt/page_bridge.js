@@ -109,7 +109,7 @@
     }
     const escape = (text) => text.replace(/[\u0001\u0002]/g,
         (c) => (c === '\u0001' ? '\u0002\u0003' : '\u0002\u0002'));
-    const texts = /[\u0001\u0002]/.test(values.join('')) ? values.map(escape) : values;
+    const texts = values.some((v) => /[\u0001\u0002]/.test(v)) ? values.map(escape) : values;
     for (const i of others) {
       texts[i] = '\u0002\u0004' + escape(read(list[i >> 2], lookNames[i & 3]));
     }

@@ -22,13 +22,10 @@ PageKeeper::PageKeeper(QWebEnginePage* page, PageBridge& bridge, Timings timings
   connect(page, &QWebEnginePage::renderProcessTerminated, this, &PageKeeper::RendererEnded);
   // A load started by anyone else replaces the reload still to come.
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
-    if (reload_.isActive()) {
-      reload_.stop();
-      dead_ = false;
-    }
+    reload_.stop();
   });
   connect(page, &QWebEnginePage::loadFinished, this, [this] {
-    if (!dead_) calm_.start(timings_.calmMs);
+    if (!reload_.isActive()) calm_.start(timings_.calmMs);
   });
   bridge_.SetHungHandler([this] { Hung(); });
 }
@@ -44,7 +41,6 @@ void PageKeeper::RendererEnded() {
   probe_.stop();
   calm_.stop();
   if (reload_.isActive()) return;
-  dead_ = true;
   lost_ = page_->url();
   if (lost_.isEmpty()) lost_ = page_->requestedUrl();
   reload_.start(nextWaitMs_);
@@ -52,7 +48,6 @@ void PageKeeper::RendererEnded() {
 }
 
 void PageKeeper::Reload() {
-  dead_ = false;
   if (lost_.isEmpty()) return;
   emit reloading(lost_);
   page_->load(lost_);

@@ -69,7 +69,6 @@ class PageKeeper : public QObject {
   QTimer calm_;
   QTimer probe_;
   QElapsedTimer hungFor_;
-  bool dead_ = false;     // the renderer ended and no load has started since
 };
 
 }  // namespace quillo::qt

@@ -88,11 +88,6 @@ RECT BrowserSite::ClientBounds() const {
   return area;
 }
 
-void BrowserSite::Move(const RECT& bounds) {
-  MoveWindow(host_.get(), bounds.left, bounds.top, bounds.right - bounds.left,
-             bounds.bottom - bounds.top, TRUE);
-}
-
 void BrowserSite::Focus() {
   if (!object_) return;
   RECT area = ClientBounds();

@@ -29,8 +29,6 @@ class BrowserSite final : public IOleClientSite,
   BrowserSite& operator=(const BrowserSite&) = delete;
 
   HWND window() const { return host_.get(); }
-  bool hosted() const { return static_cast<bool>(object_); }
-  void Move(const RECT& bounds);
   // Gives the control's active object the first look at a key message; true when taken.
   bool TranslateKey(MSG& message);
 

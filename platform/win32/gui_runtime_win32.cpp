@@ -277,12 +277,9 @@ SIZE OuterSize() {
 void Layout() {
   for (auto& control : runtime().controls) {
     const RECT bounds = Bounds(*control->spec);
-    if (control->browser) {
-      control->browser->Move(bounds);
-    } else {
-      MoveWindow(control->window, bounds.left, bounds.top, bounds.right - bounds.left,
-                 bounds.bottom - bounds.top, TRUE);
-    }
+    // A browser box's window is its host, which resizes the control inside it.
+    MoveWindow(control->window, bounds.left, bounds.top, bounds.right - bounds.left,
+               bounds.bottom - bounds.top, TRUE);
   }
 }
 
