@@ -1,0 +1,49 @@
+// Has LeakSanitizer's check at exit, which runs after every other exit handler, see the
+// process as it was, so that it still reports every real leak and nothing else.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+// Every shared library stays loaded until the process ends. Otherwise the check runs after
+// Qt and Mesa have unloaded their plugins and drivers, and memory that only those
+// libraries' own data still pointed to would look leaked.
+extern "C" int dlclose(void*) { return 0; }
+
+namespace {
+
+// Whether a thread of this process has one of these names.
+bool ThreadRuns(std::initializer_list<std::string_view> names) {
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    if (!std::getline(comm, name)) continue;
+    for (std::string_view wanted : names) {
+      if (name == wanted) return true;
+    }
+  }
+  return false;
+}
+
+// The toolkit's own threads have ended: its D-Bus thread, stopped at exit by the global
+// object that owns it, and the X event reader, stopped with the application. Each owner
+// waits for its thread, but the thread lets go of its own bookkeeping only after that wait
+// has returned, in its thread-local destructors. On a busy machine the check could run in
+// between and report that bookkeeping as leaked.
+void WaitForToolkitThreads() {
+  for (int waited = 0; waited < 2000 && ThreadRuns({"QDBusConnection", "QXcbEventQueue"});
+       ++waited) {
+    usleep(1000);
+  }
+}
+
+// Registered before main, so it runs after the exit handlers of everything the toolkit
+// creates later, and before the sanitizer's, which was registered first of all.
+[[maybe_unused]] const int registered = std::atexit(WaitForToolkitThreads);
+
+}  // namespace
