@@ -42,8 +42,6 @@ class ComPtr {
   void Reset() noexcept {
     if (T* object = std::exchange(object_, nullptr)) object->Release();
   }
-  // Gives up the reference without releasing it.
-  T* Detach() noexcept { return std::exchange(object_, nullptr); }
   T* get() const noexcept { return object_; }
   T* operator->() const noexcept { return object_; }
   explicit operator bool() const noexcept { return object_ != nullptr; }
@@ -78,11 +76,6 @@ class ScopedVariant {
 
   VARIANT* get() noexcept { return &value_; }
   const VARIANT* get() const noexcept { return &value_; }
-  // Clears what is held and gives the VARIANT to fill.
-  VARIANT* Out() noexcept {
-    VariantClear(&value_);
-    return &value_;
-  }
 
  private:
   VARIANT value_;
@@ -121,10 +114,6 @@ class ScopedBstr {
 
   BSTR get() const noexcept { return text_; }
   BSTR Detach() noexcept { return std::exchange(text_, nullptr); }
-  BSTR* Out() noexcept {
-    SysFreeString(std::exchange(text_, nullptr));
-    return &text_;
-  }
 
  private:
   BSTR text_ = nullptr;
@@ -183,7 +172,6 @@ class ScopedHandle {
   void Reset(Handle handle = nullptr) noexcept {
     if (Handle old = std::exchange(handle_, handle)) Close(old);
   }
-  Handle Detach() noexcept { return std::exchange(handle_, nullptr); }
   Handle get() const noexcept { return handle_; }
   explicit operator bool() const noexcept { return handle_ != nullptr; }
 
@@ -204,7 +192,6 @@ inline void CloseKernelObject(HANDLE handle) noexcept { CloseHandle(handle); }
 using ScopedWindow = ScopedHandle<HWND, detail::DestroyLiveWindow>;
 using ScopedFont = ScopedHandle<HFONT, detail::CloseGdiObject>;
 using ScopedBrush = ScopedHandle<HBRUSH, detail::CloseGdiObject>;
-using ScopedGdiObject = ScopedHandle<HGDIOBJ, detail::CloseGdiObject>;
 using ScopedIcon = ScopedHandle<HICON, detail::CloseIcon>;
 // An event, thread or other kernel object (not INVALID_HANDLE_VALUE, which files use).
 using ScopedKernelHandle = ScopedHandle<HANDLE, detail::CloseKernelObject>;
