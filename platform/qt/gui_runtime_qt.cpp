@@ -307,10 +307,7 @@ class FirstPaintWatcher : public QObject {
 void StartToolkit() {
   Runtime& r = runtime();
   if (QCoreApplication::instance() != nullptr) return;
-  qt::AllowEngineAsRoot();
-  qt::AvoidSessionBusAutolaunch();
-  qt::DrawInSoftware();
-  if (!qt::DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  qt::PrepareToolkit();
   r.application = std::make_unique<QApplication>(r.argc, r.argv);
 }
 
@@ -472,6 +469,13 @@ void DrawInSoftware() {
 }
 
 bool DrawsInSoftware() { return qgetenv("QT_QUICK_BACKEND") == "software"; }
+
+void PrepareToolkit() {
+  AllowEngineAsRoot();
+  AvoidSessionBusAutolaunch();
+  DrawInSoftware();
+  if (!DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
 
 }  // namespace qt
 }  // namespace quillo

@@ -45,4 +45,9 @@ void DrawInSoftware();
 // Whether they do: then the window needs no GL surface and no shared GL contexts.
 bool DrawsInSoftware();
 
+// All of the above, as the program starts: the engine's sandbox, the session bus, software
+// drawing, and shared GL contexts where a GL backend was chosen. Must run before the
+// toolkit starts.
+void PrepareToolkit();
+
 }  // namespace quillo::qt

@@ -10,10 +10,7 @@
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  quillo::qt::AllowEngineAsRoot();
-  quillo::qt::AvoidSessionBusAutolaunch();
-  quillo::qt::DrawInSoftware();  // as the program does
-  if (!quillo::qt::DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  quillo::qt::PrepareToolkit();  // as the program does
   QApplication application(argc, argv);
   quillo::LoadWindow(quillo::app::MainWindow());
   if (!quillo::testing::WaitUntil(quillo::qt::BrowserBoxesStarted, 30000)) return 1;

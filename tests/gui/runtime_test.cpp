@@ -191,10 +191,7 @@ TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  quillo::qt::AllowEngineAsRoot();
-  quillo::qt::AvoidSessionBusAutolaunch();
-  quillo::qt::DrawInSoftware();  // as the program does
-  if (!quillo::qt::DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  quillo::qt::PrepareToolkit();  // as the program does
   QApplication application(argc, argv);
   return RUN_ALL_TESTS();
 }
