@@ -2,7 +2,6 @@
 // when the page stops answering for good: from that moment to the first press that fills
 // and clicks again, with the keeper's own timings. Presses are tried every 10 ms.
 #include <benchmark/benchmark.h>
-#include <signal.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,9 +10,7 @@
 
 #include "engine_bench_main.h"
 #include "engine_fixture.h"
-#include "page_bridge.h"
 #include "page_keeper.h"
-#include "web_page_operator.h"
 
 namespace quillo::testing {
 namespace {
@@ -31,13 +28,6 @@ QString WritePage(bool spin) {
   return path;
 }
 
-bool Press() {
-  WebPageOperator op;
-  const bool bound = op.Bind(Page().box().windowHandle());
-  const bool filled = op.FillTextBox("phone-number", "+8613800138000", 0);
-  return op.ClickButton("ext-gen69", 0) && bound && filled;
-}
-
 void Load(const QString& path) {
   bool loaded = false;
   QWebEnginePage* web = Page().box().page();
@@ -50,7 +40,7 @@ void Load(const QString& path) {
 
 // Presses until one works; the seconds since clock started.
 void PressUntilItWorks(benchmark::State& state, const QElapsedTimer& clock) {
-  while (!Press()) WaitUntil([] { return false; }, 10);
+  while (!PressWorks(Page())) WaitUntil([] { return false; }, 10);
   state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
 }
 
@@ -60,7 +50,7 @@ void BM_CrashToWorkingPress(benchmark::State& state) {
     Page().box().keeper().setTimings({});  // the waits start afresh, as after a calm spell
     QElapsedTimer clock;
     clock.start();
-    kill(static_cast<pid_t>(Page().box().page()->renderProcessPid()), SIGKILL);
+    KillRenderer(Page().box().page());
     PressUntilItWorks(state, clock);
   }
 }

@@ -9,18 +9,11 @@
 #include "window_registry.h"
 
 namespace quillo::qt {
-namespace {
-
-QWebEnginePage* PageIn(QWebEngineProfile* profile, QWebEngineView* view) {
-  // Owned by the view, so it goes right after the view, before the profile.
-  return profile == nullptr ? view->page() : new QWebEnginePage(profile, view);
-}
-
-}  // namespace
 
 BrowserBox::BrowserBox(const QUrl& address, QWidget* parent, QWebEngineProfile* profile)
     : QWebEngineView(parent) {
-  if (profile != nullptr) setPage(PageIn(profile, this));
+  // The page is the view's child, so it goes right after the view, before the profile.
+  if (profile != nullptr) setPage(new QWebEnginePage(profile, this));
   bridge_ = std::make_unique<PageBridge>(page());
   keeper_ = std::make_unique<PageKeeper>(page(), *bridge_);
   outer_ = windows::CreateWindow("Shell Embedding");

@@ -1,5 +1,6 @@
 #include "engine_fixture.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <QEventLoop>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "gui_runtime_qt.h"
+#include "web_page_operator.h"
 
 namespace quillo::testing {
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -26,7 +28,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv) {
-  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+  qt::AllowEngineAsRoot();
   qt::AvoidSessionBusAutolaunch();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);  // no display needed, unless one is asked for
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -73,6 +75,18 @@ QVariant EnginePage::Evaluate(const QString& script, quint32 world, int timeoutM
   box_->page()->runJavaScript(script, world, [result](const QVariant& value) { *result = value; });
   WaitUntil([&] { return result->has_value(); }, timeoutMs);
   return result->value_or(QVariant());
+}
+
+bool PressWorks(EnginePage& page) {
+  WebPageOperator op;
+  const bool bound = op.Bind(page.box().windowHandle());
+  const bool filled = op.FillTextBox("phone-number", "+8613800138000", 0);
+  return op.ClickButton("ext-gen69", 0) && bound && filled;
+}
+
+void KillRenderer(QWebEnginePage* page) {
+  // Never pid 0: that would be the whole process group.
+  if (const qint64 pid = page->renderProcessPid(); pid > 0) kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 namespace {

@@ -41,6 +41,13 @@ class EnginePage {
   qt::BrowserBox* box_ = nullptr;  // owned by window_
 };
 
+// Dials on page as the call button does: binds to its box, fills "phone-number" and clicks
+// "ext-gen69". True when all three worked.
+bool PressWorks(EnginePage& page);
+
+// Ends the page's renderer as a crash would.
+void KillRenderer(QWebEnginePage* page);
+
 // One page for a whole program (a benchmark's), made on first use. ReleaseSharedPage() must
 // run before the application goes, so the page never outlives the engine.
 EnginePage& SharedPage();

@@ -1,7 +1,6 @@
 // Pages that lose their renderer or stop answering come back by themselves, after waits
 // that grow while they keep dying; a page that only failed to load stays as it is.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,7 +12,6 @@
 #include "engine_fixture.h"
 #include "page_bridge.h"
 #include "page_keeper.h"
-#include "web_page_operator.h"
 
 namespace quillo::testing {
 namespace {
@@ -51,18 +49,6 @@ void WritePage(const QString& path, int spinMs) {
                             "while (Date.now() < end) {} });</script>")
                  .arg(spinMs < 0 ? QStringLiteral("Infinity") : QString::number(spinMs))
                  .toUtf8());
-}
-
-// Ends the page's renderer as a crash would (never pid 0: that is the whole process group).
-void KillRenderer(QWebEnginePage* web) {
-  if (const qint64 pid = web->renderProcessPid(); pid > 0) kill(static_cast<pid_t>(pid), SIGKILL);
-}
-
-bool PressWorks(EnginePage& page) {
-  WebPageOperator op;
-  const bool bound = op.Bind(page.box().windowHandle());
-  const bool filled = op.FillTextBox("phone-number", "+8613800138000", 0);
-  return op.ClickButton("ext-gen69", 0) && bound && filled;
 }
 
 class PageKeeperTest : public ::testing::TestWithParam<KeeperCase> {
