@@ -241,8 +241,8 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
        caption + " over the window; Go? OK Cancel; returned 2"},
       {"new window from the calling page", [&] { return newWindow(1, L"https://example.org/c"); },
        "cancelled"},
-      {"new window of a file from the partner page",
-       [&] { return newWindow(0, L"file:///C:/windows/notepad.exe"); }, "cancelled"},
+      {"new window, not a web address, from the partner page",
+       [&] { return newWindow(0, L"ftp://example.org/f"); }, "cancelled"},
       {"new window from the partner page", [&] { return newWindow(0, L"https://example.org/p"); },
        "cancelled"},
   };
