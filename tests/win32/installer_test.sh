@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The installer's round trip under Wine, in a fresh prefix of its own, run inside
-# x_session.sh: installer_test.sh WORK_DIR PACKAGES_DIR WINE_RUN. Silent install; the files
+# x_session.sh: installer_test.sh WORK_DIR PACKAGES_DIR WINE_RUN, where PACKAGES_DIR/old
+# holds the installer of an older version. Silent install over the older version; the files
 # (the archive's layout), the Start menu shortcut and the uninstall entry are there; the
 # program starts through the shortcut, shows its window and exits 0 when it is closed;
 # silent uninstall through the entry's command leaves the prefix's files and registry keys as
@@ -55,7 +56,9 @@ mkdir -p "$work"
 "$run" "$work" cmd /c exit 0 >/dev/null || { echo "FAIL: no Wine prefix" >&2; exit 1; }
 before=$(snapshot)
 
-"$run" "$work" msiexec /i "Z:${msi//\//\\}" /qn || fail "msiexec /i ended with $?"
+for package in "$packages"/old/quillo-*-win64.msi "$msi"; do
+  "$run" "$work" msiexec /i "Z:${package//\//\\}" /qn || fail "msiexec /i $package ended with $?"
+done
 installed="$WINEPREFIX/drive_c/Program Files/Quillo"
 expected=$(unzip -Z1 "$zip" | grep -v '/$' | sed "s|^quillo-$version-win64/||" | sort)
 actual=$(cd "$installed" 2>/dev/null && find . -type f | sed 's|^\./||' | sort)
@@ -63,10 +66,14 @@ actual=$(cd "$installed" 2>/dev/null && find . -type f | sed 's|^\./||' | sort)
 $(diff <(echo "$expected") <(echo "$actual"))"
 
 shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Quillo.lnk')
-[[ -n "$shortcut" ]] || fail "no Quillo.lnk in a Start menu folder"
-strings "$shortcut" | grep -qF 'C:\Program Files\Quillo\bin\quillo.exe' ||
+if [[ -z "$shortcut" ]]; then
+  fail "no Quillo.lnk in a Start menu folder"
+elif ! strings "$shortcut" | grep -qF 'C:\Program Files\Quillo\bin\quillo.exe'; then
   fail "Quillo.lnk does not lead to the installed quillo.exe"
+fi
 
+entries=$(grep -c 'Uninstall\\\\{[0-9A-F-]*}\]' "$WINEPREFIX/system.reg")
+[[ $entries -eq 1 ]] || fail "$entries uninstall entries after the upgrade, not 1"
 entry=$(sed -n '/Uninstall\\\\{[0-9A-F-]*}\]/,/^$/p' "$WINEPREFIX/system.reg")
 for value in '"DisplayName"="Quillo"' "\"DisplayVersion\"=\"$version\"" \
              '"Publisher"="Quillo developers"'; do
