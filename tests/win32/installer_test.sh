@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# The installer's round trip under Wine, in a fresh prefix of its own, run inside
-# x_session.sh: installer_test.sh WORK_DIR PACKAGES_DIR WINE_RUN, where PACKAGES_DIR/old
-# holds the installer of an older version. Silent install over the older version; the files
-# (the archive's layout), the Start menu shortcut and the uninstall entry are there; the
-# program starts through the shortcut, shows its window and exits 0 when it is closed;
-# silent uninstall through the entry's command leaves the prefix's files and registry keys as
-# they were before. Then the archive, unpacked to a folder with Chinese characters and spaces,
+# The installer's round trip under Wine in a fresh prefix, inside x_session.sh:
+# installer_test.sh WORK_DIR PACKAGES_DIR WINE_RUN (PACKAGES_DIR/old: an older version's).
+# Silent install over the older version; files, shortcut and uninstall entry are there; the
+# installed program shows its window and exits 0 when closed; silent uninstall through the
+# entry leaves the prefix as it was. The archive, unpacked to a Chinese path with spaces,
 # starts too.
 set -uo pipefail
 source "$(dirname "$0")/../gui/window_wait.sh"
@@ -32,27 +30,17 @@ snapshot() {
     grep -h '^\[' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | sed 's/\] [0-9]*$/]/' | sort
   } | grep -Ev '^\./windows/Installer$|Installer(\\\\UserData\\\\S-1-5-18)?\\\\(Components|Features|Products|UpgradeCodes)\]$'
 }
-# Starts a program (wine start's arguments), waits for its window, closes it through its
-# frame and checks the exit code.
+# Starts the program PATH (start /wait gives its exit code; through a .lnk it would not),
+# waits for its window, closes it through its frame and checks the exit code.
 start_and_close() {
-  local what=$1
-  shift
-  QUILLO_WINE_TIMEOUT=120 "$run" "$work" start /wait /unix "$@" &
+  QUILLO_WINE_TIMEOUT=120 "$run" "$work" start /wait /unix "$2" &
   local program=$!
-  if ! wait_for_window "$caption" "$program"; then
-    fail "$what: the window did not appear"
-    kill "$program" 2>/dev/null
-    wait "$program"
-    return
-  fi
+  wait_for_window "$caption" "$program" || fail "$1: the window did not appear"
   wmctrl -c "$caption"
-  wait "$program"
-  local code=$?
-  [[ $code -eq 0 ]] || fail "$what: the program exited with code $code after its window was closed"
+  wait "$program" || fail "$1: the program exited with code $? after its window was closed"
 }
 
-rm -rf "$work"
-mkdir -p "$work"
+rm -rf "$work" && mkdir -p "$work"
 "$run" "$work" cmd /c exit 0 >/dev/null || { echo "FAIL: no Wine prefix" >&2; exit 1; }
 before=$(snapshot)
 
@@ -84,21 +72,16 @@ icon=${icon//\\\\//}
 [[ -n "$icon" && -s "$WINEPREFIX/drive_c/${icon#C:/}" ]] ||
   fail "the installed program's entry has no icon ($icon)"
 
-[[ -n "$shortcut" ]] && start_and_close "the Start menu shortcut" "$shortcut"
+start_and_close "the installed program" "$installed/bin/quillo.exe"
 
 uninstall=$(sed -n 's/^"UninstallString"=str(2):"\(.*\)"$/\1/p' <<<"$entry")
-if [[ -z "$uninstall" ]]; then
-  fail "the uninstall entry has no command"
-else
-  # shellcheck disable=SC2086  # MsiExec.exe /X{product}
-  "$run" "$work" $uninstall /qn || fail "$uninstall /qn ended with $?"
-fi
+# shellcheck disable=SC2086  # MsiExec.exe /X{product}
+"$run" "$work" ${uninstall:-false} /qn || fail "uninstalling with '$uninstall /qn' ended with $?"
 after=$(snapshot)
 [[ "$after" == "$before" ]] || fail "uninstall left the prefix changed:
 $(diff <(echo "$before") <(echo "$after"))"
 
 portable="$WINEPREFIX/drive_c/便携 版/Quillo 拨号"
-mkdir -p "$portable"
-unzip -q "$zip" -d "$portable"
+mkdir -p "$portable" && unzip -q "$zip" -d "$portable"
 start_and_close "the unpacked archive" "$portable/quillo-$version-win64/bin/quillo.exe"
 exit $status
