@@ -6,7 +6,7 @@
 # entry leaves the prefix as it was. The archive, unpacked to a Chinese path with spaces,
 # starts too.
 set -uo pipefail
-source "$(dirname "$0")/../gui/window_wait.sh"
+source "$(dirname "$0")/../support/window_wait.sh"
 work=$1
 packages=$2
 run=$3
