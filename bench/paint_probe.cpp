@@ -102,14 +102,14 @@ int Luminance(unsigned long pixel) {
                           (pixel & 0xff)) / 10;
 }
 
-// A key is drawn when most of its face is light and its caption puts dark pixels on it.
+// A key is drawn when most of its face is light and its caption puts darker pixels on it.
 bool KeyDrawn(XImage* image, const Box& key) {
   int light = 0, dark = 0, all = 0;
   for (int y = key.top + 3; y < key.top + key.height - 3; ++y) {
     for (int x = key.left + 3; x < key.left + key.width - 3; ++x) {
       const int value = Luminance(XGetPixel(image, x, y));
       light += value > 200;
-      dark += value < 110;
+      dark += value < 160;  // thin captions (Wine draws them light grey) count too
       ++all;
     }
   }

@@ -28,12 +28,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                 CW_USEDEFAULT, CW_USEDEFAULT, area.right - area.left,
                                 area.bottom - area.top, nullptr, nullptr, instance, nullptr);
   const wchar_t* keys[] = {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"*", L"0", L"#"};
-  const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+  // The program's font (the Chinese UI font, which the test prefix maps to an installed one).
+  HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI");
   for (int i = 0; i < 12; ++i) {
     HWND key = CreateWindowExW(0, L"BUTTON", keys[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
                                16 + 56 * (i % 3), 63 + 32 * (i / 3), 48, 24, window, nullptr,
                                instance, nullptr);
-    SendMessageW(key, WM_SETFONT, font, FALSE);
+    SendMessageW(key, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   ShowWindow(window, show);
   UpdateWindow(window);
@@ -42,5 +45,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  DeleteObject(font);
   return 0;
 }
