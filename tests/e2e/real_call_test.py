@@ -34,6 +34,7 @@ class RealCallTest(unittest.TestCase):
         dialer = Dialer(sys.argv[1], QTWEBENGINE_CHROMIUM_FLAGS=" ".join([
             "--use-fake-device-for-media-stream", f"--use-file-for-fake-audio-capture={tone}",
             "--allow-loopback-in-peer-connection"]))
+        page = None
         try:
             page = dialer.calling_page()
             wait_for(lambda: page_loaded(page))
@@ -48,8 +49,9 @@ class RealCallTest(unittest.TestCase):
             print(f"callee: loudest bin {heard['bin']} of {heard['binWidth']:.2f} Hz"
                   f" ({heard['bin'] * heard['binWidth']:.1f} Hz) at {heard['level']:.1f} dB")
             self.assertLessEqual(abs(heard["bin"] - TONE / heard["binWidth"]), 1)
-            page.close()
         finally:
+            if page is not None:
+                page.close()
             code = dialer.close()
             os.killpg(callee.pid, signal.SIGKILL)
             callee.wait()
