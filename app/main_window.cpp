@@ -63,6 +63,7 @@ WindowSpec Build() {
                     .tabOrder = {}};
   ControlSpec calling = Browser("超文本浏览框1", 376, 120, 32, 24, false, kCallingPage);
   calling.playsWithoutGesture = true;  // the program clicks for the user
+  calling.callButton = kCallButton;    // the user asks for a call: the page may hear them
   ControlSpec feedback = Link("超级链接框3", 256, 14, 72, 24, true, "问题反馈", kAuthorPage,
                               kLinkColours);
   feedback.events = {{kLeftButtonDownEvent, [](std::span<const std::int32_t> arguments) {

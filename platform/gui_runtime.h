@@ -64,6 +64,9 @@ struct ControlSpec {
   const Rgb* linkColours = nullptr;
   // A browser box whose page may play audio without a user's gesture.
   bool playsWithoutGesture = false;
+  // The box that holds the calling page names the button that places calls: its page may
+  // take the microphone from the user's first click on that button on. Empty for any other.
+  std::string_view callButton = {};
   std::vector<EventBinding> events;
 };
 

@@ -10,10 +10,11 @@
 
 namespace quillo::qt {
 
-BrowserBox::BrowserBox(const QUrl& address, QWidget* parent, QWebEngineProfile* profile)
+BrowserBox::BrowserBox(const QUrl& address, QWidget* parent, QWebEngineProfile* profile,
+                       BoxPage::Role role)
     : QWebEngineView(parent) {
   // The page is the view's child, so it goes right after the view, before the profile.
-  if (profile != nullptr) setPage(new QWebEnginePage(profile, this));
+  setPage(new BoxPage(profile, role, this));
   bridge_ = std::make_unique<PageBridge>(page());
   keeper_ = std::make_unique<PageKeeper>(page(), *bridge_);
   outer_ = windows::CreateWindow("Shell Embedding");

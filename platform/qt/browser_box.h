@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "box_page.h"
 #include "window_api.h"
 
 class QWebEngineProfile;
@@ -26,12 +27,13 @@ class BrowserBox : public QWebEngineView {
  public:
   // The page lives in profile, which must outlive the box; nullptr: the engine's default.
   BrowserBox(const QUrl& address, QWidget* parent = nullptr,
-             QWebEngineProfile* profile = nullptr);
+             QWebEngineProfile* profile = nullptr, BoxPage::Role role = BoxPage::Role::Other);
   ~BrowserBox() override;
 
   // The box's own window in the registry (what "control window handle" gives).
   std::int32_t windowHandle() const { return HandleFromWindow(outer_); }
 
+  BoxPage& boxPage() { return *static_cast<BoxPage*>(page()); }
   PageBridge& bridge() { return *bridge_; }
   PageKeeper& keeper() { return *keeper_; }
 

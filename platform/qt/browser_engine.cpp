@@ -1,6 +1,7 @@
 // The module's side of the engine: browser boxes and the profiles they live in.
 #include "browser_engine.h"
 
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <vector>
@@ -15,13 +16,12 @@ namespace {
 // never shares one between profiles).
 class Engine : public BrowserEngine {
  public:
-  QWidget* createBox(const QUrl& address, QWidget* parent, bool ownProfile,
-                     bool playsWithoutGesture) override {
-    if (shared_ == nullptr) shared_ = profiles_.emplace_back(std::make_unique<QWebEngineProfile>()).get();
-    QWebEngineProfile* profile = shared_;
-    if (ownProfile) profile = profiles_.emplace_back(std::make_unique<QWebEngineProfile>()).get();
-    auto* box = new BrowserBox(address, parent, profile);
-    if (playsWithoutGesture) {
+  QWidget* createBox(const QUrl& address, QWidget* parent, const BoxTraits& traits) override {
+    if (shared_ == nullptr) shared_ = NewProfile();
+    QWebEngineProfile* profile = traits.ownProfile ? NewProfile() : shared_;
+    auto* box = new BrowserBox(address, parent, profile,
+                               traits.calling ? BoxPage::Role::Calling : BoxPage::Role::Other);
+    if (traits.playsWithoutGesture) {
       box->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture,
                                             false);
     }
@@ -38,7 +38,29 @@ class Engine : public BrowserEngine {
 
   void refuseFocus(QWidget* box) override { qobject_cast<BrowserBox*>(box)->refuseFocus(); }
 
+  void allowMicrophone(QWidget* box) override {
+    qobject_cast<BrowserBox*>(box)->boxPage().allowMicrophone();
+  }
+
+  bool endMessage(QWidget* box) override {
+    return qobject_cast<BrowserBox*>(box)->boxPage().endMessage();
+  }
+
  private:
+  // Each download goes to the page that started it, which answers it.
+  QWebEngineProfile* NewProfile() {
+    QWebEngineProfile* profile = profiles_.emplace_back(std::make_unique<QWebEngineProfile>()).get();
+    QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
+                     [](QWebEngineDownloadRequest* download) {
+                       if (auto* page = qobject_cast<BoxPage*>(download->page())) {
+                         page->answerDownload(download);
+                       } else {
+                         download->cancel();
+                       }
+                     });
+    return profile;
+  }
+
   std::vector<std::unique_ptr<QWebEngineProfile>> profiles_;
   QWebEngineProfile* shared_ = nullptr;
 };

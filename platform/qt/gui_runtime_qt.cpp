@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +74,8 @@ struct Runtime {
   std::map<std::string, QPointer<QWidget>, std::less<>> controls;
   std::vector<std::function<void()>> endRoutines;
   const WindowSpec* spec = nullptr;
+  // The calling boxes whose call button the user has pressed, boxes started or not.
+  std::set<std::string, std::less<>> callAsked;
   // The browser engine, from its module, with its profiles. Loaded after the window's first
   // paint; the profiles are destroyed after the boxes and their pages.
   std::unique_ptr<qt::BrowserEngine> engine;
@@ -243,6 +246,26 @@ std::unique_ptr<qt::BrowserEngine> LoadEngine() {
   return make();
 }
 
+// The user pressed the call button of the calling box name.
+void AllowMicrophone(const std::string& name) {
+  Runtime& r = runtime();
+  r.callAsked.insert(name);
+  QWidget* box = qt::ControlWidget(name);
+  if (r.engine != nullptr && r.engine->isBox(box)) r.engine->allowMicrophone(box);
+}
+
+// Ends the page messages that wait for the user; true when one did.
+bool EndPageMessages() {
+  Runtime& r = runtime();
+  bool ended = false;
+  for (auto& [name, widget] : r.controls) {
+    if (r.engine != nullptr && r.engine->isBox(widget.data())) {
+      ended = r.engine->endMessage(widget.data()) || ended;
+    }
+  }
+  return ended;
+}
+
 // Replaces each browser box's stand-in with the box, in the same place of the window's order.
 void StartBrowserBoxes() {
   Runtime& r = runtime();
@@ -256,8 +279,11 @@ void StartBrowserBoxes() {
   for (const ControlSpec& spec : r.spec->controls) {
     if (spec.kind != ControlKind::BrowserBox) continue;
     QPointer<QWidget>& slot = r.controls[std::string(spec.name)];
-    QWidget* box = r.engine->createBox(qt::ResolveAddress(spec.address), r.window.get(),
-                                       !spec.shown, spec.playsWithoutGesture);
+    QWidget* box = r.engine->createBox(
+        qt::ResolveAddress(spec.address), r.window.get(),
+        {.ownProfile = !spec.shown, .playsWithoutGesture = spec.playsWithoutGesture,
+         .calling = !spec.callButton.empty()});
+    if (r.callAsked.contains(spec.name)) r.engine->allowMicrophone(box);
     box->setObjectName(slot->objectName());
     box->setAccessibleName(slot->accessibleName());
     box->setGeometry(slot->geometry());
@@ -334,6 +360,13 @@ void LoadWindow(const WindowSpec& spec) {
     r.controls[std::string(control.name)] = CreateControl(control, client, window.get());
   }
   Bind(window.get(), spec.events);
+  r.callAsked.clear();
+  for (const ControlSpec& control : spec.controls) {
+    auto* button = qobject_cast<QPushButton*>(qt::ControlWidget(control.callButton));
+    if (button == nullptr) continue;
+    QObject::connect(button, &QPushButton::clicked, button,
+                     [name = std::string(control.name)] { AllowMicrophone(name); });
+  }
   if (!qt::DrawsInSoftware()) {
     r.surfaceKeeper = new QOpenGLWidget(window.get());
     r.surfaceKeeper->hide();
@@ -352,7 +385,10 @@ void RunMessageLoop() {
   if (window == nullptr || !window->isVisible()) return;
   QEventLoop loop;
   QObject::connect(window, &qt::FormWindow::closed, &loop, [&loop] {
-    StopBrowserBoxes();  // the engine's objects go while events are still handled
+    // A page message waits in a loop of its own, inside the engine's callback: it ends, and
+    // the boxes go in Exit, once that has unwound. Otherwise the engine's objects go now,
+    // while events are still handled.
+    if (!EndPageMessages()) StopBrowserBoxes();
     loop.quit();
   });
   loop.exec();

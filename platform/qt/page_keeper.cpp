@@ -6,6 +6,7 @@
 #include <QWebEnginePage>
 #include <algorithm>
 
+#include "box_page.h"
 #include "page_bridge.h"
 
 namespace quillo::qt {
@@ -62,6 +63,12 @@ void PageKeeper::Hung() {
 void PageKeeper::ProbeHung() {
   if (!bridge_.hung()) {  // it answered
     probe_.stop();
+    return;
+  }
+  // A page waiting on a message is not hung: the hang time starts again once it is answered.
+  if (PageMessageOpen()) {
+    hungFor_.start();
+    bridge_.Probe();
     return;
   }
   // The probe nearest to the hang time decides.

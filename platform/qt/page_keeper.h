@@ -9,7 +9,8 @@
 // When the bridge reports the page hung, the keeper asks the page, without waiting, whether
 // it answers, once per probe interval. An answer ends the watch; a page that has not
 // answered for the hang time has its renderer ended (the engine has no gentler way out of a
-// script that never yields), which the rule above then reloads.
+// script that never yields), which the rule above then reloads. While a page message waits
+// for the user, no page counts as hung: the engine's work stands still until it is answered.
 //
 // A page that merely failed to load is left as it is. Everything runs from timers on the GUI
 // thread, owned by the keeper, which its browser box destroys before the page and the bridge:
