@@ -58,9 +58,10 @@ def xdotool(*args):
 class Dialer:
     """One run of the program, with its window and its calling page."""
 
-    def __init__(self, program):
+    def __init__(self, program, **environment):
         self.port = free_port()
-        env = dict(os.environ, QTWEBENGINE_REMOTE_DEBUGGING=f"127.0.0.1:{self.port}")
+        env = dict(os.environ, QTWEBENGINE_REMOTE_DEBUGGING=f"127.0.0.1:{self.port}",
+                   **environment)
         self.log = tempfile.TemporaryFile()
         self.process = subprocess.Popen([program], env=env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
