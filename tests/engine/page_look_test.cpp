@@ -125,6 +125,8 @@ struct Change {
   bool done;           // what the fill or click reports
 };
 
+void PrintTo(const Change& change, std::ostream* out) { *out << change.name; }
+
 class PageChangeTest : public PageLookTest, public ::testing::WithParamInterface<Change> {};
 
 TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
