@@ -11,16 +11,16 @@
 namespace quillo::testing {
 
 // Owns a window (and with it its descendants) in the registry; destroys it when it goes.
-class ScopedWindow {
+class RegistryWindow {
  public:
-  ScopedWindow() = default;
-  explicit ScopedWindow(HWND window) : window_(window) {}
-  ScopedWindow(std::string_view className, HWND parent = nullptr,
+  RegistryWindow() = default;
+  explicit RegistryWindow(HWND window) : window_(window) {}
+  RegistryWindow(std::string_view className, HWND parent = nullptr,
                windows::MessageHandler handler = {})
       : window_(windows::CreateWindow(className, parent, std::move(handler))) {}
-  ~ScopedWindow() { windows::DestroyWindow(window_); }
-  ScopedWindow(const ScopedWindow&) = delete;
-  ScopedWindow& operator=(const ScopedWindow&) = delete;
+  ~RegistryWindow() { windows::DestroyWindow(window_); }
+  RegistryWindow(const RegistryWindow&) = delete;
+  RegistryWindow& operator=(const RegistryWindow&) = delete;
 
   HWND get() const { return window_; }
   std::int32_t handle() const { return HandleFromWindow(window_); }
@@ -50,9 +50,9 @@ class FakeBrowser {
   std::int32_t server() const { return server_.handle(); }
 
  private:
-  ScopedWindow outer_;
-  ScopedWindow view_;
-  ScopedWindow server_;
+  RegistryWindow outer_;
+  RegistryWindow view_;
+  RegistryWindow server_;
 };
 
 }  // namespace quillo::testing

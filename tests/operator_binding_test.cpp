@@ -44,7 +44,7 @@ TEST(WebPageOperatorTest, BindRejectsWhatIsNoWindow) {
   ASSERT_TRUE(op.Bind(browser.outer()));
   std::int32_t destroyed = 0;
   {
-    ScopedWindow gone("Internet Explorer_Server");
+    RegistryWindow gone("Internet Explorer_Server");
     destroyed = gone.handle();
   }
   for (std::int32_t handle : {0, destroyed, -1, 12345}) {
@@ -56,11 +56,11 @@ TEST(WebPageOperatorTest, BindRejectsWhatIsNoWindow) {
 
 TEST(WebPageOperatorTest, BindFindsServerWindowSeveralLevelsDown) {
   FakeDom dom;
-  ScopedWindow outer("Outer");
-  ScopedWindow a("A", outer.get());
-  ScopedWindow b("B", a.get());
-  ScopedWindow c("C", b.get());
-  ScopedWindow server("Internet Explorer_Server", c.get(), AnswerDocument(dom));
+  RegistryWindow outer("Outer");
+  RegistryWindow a("A", outer.get());
+  RegistryWindow b("B", a.get());
+  RegistryWindow c("C", b.get());
+  RegistryWindow server("Internet Explorer_Server", c.get(), AnswerDocument(dom));
   WebPageOperator op;
   EXPECT_TRUE(op.Bind(outer.handle()));
   EXPECT_EQ(op.boundWindow(), outer.handle());
@@ -93,20 +93,20 @@ TEST(WebPageOperatorTest, SearchIsPreOrderAndFirstServerWins) {
   FakeDom first;
   FakeDom second;
   // outer: [left: [deep server (first)], right server (second)]
-  ScopedWindow outer("Outer");
-  ScopedWindow left("Left", outer.get());
-  ScopedWindow deep("Internet Explorer_Server", left.get(), AnswerDocument(first));
-  ScopedWindow right("Internet Explorer_Server", outer.get(), AnswerDocument(second));
+  RegistryWindow outer("Outer");
+  RegistryWindow left("Left", outer.get());
+  RegistryWindow deep("Internet Explorer_Server", left.get(), AnswerDocument(first));
+  RegistryWindow right("Internet Explorer_Server", outer.get(), AnswerDocument(second));
   WebPageOperator op;
   ASSERT_TRUE(op.Bind(outer.handle()));
   EXPECT_EQ(op.GetDocument().get(), first.Document().get());
 
   // A server that comes first among siblings wins over one deeper under an earlier sibling's
   // later sibling; a window is tested before its own descendants.
-  ScopedWindow outer2("Outer");
-  ScopedWindow parentServer("Internet Explorer_Server", outer2.get(),
+  RegistryWindow outer2("Outer");
+  RegistryWindow parentServer("Internet Explorer_Server", outer2.get(),
                             AnswerDocument(second));
-  ScopedWindow childServer("Internet Explorer_Server", parentServer.get(),
+  RegistryWindow childServer("Internet Explorer_Server", parentServer.get(),
                            AnswerDocument(first));
   EXPECT_EQ(op.FindBrowserServerWindow(outer2.handle()), parentServer.handle());
 }
@@ -115,8 +115,8 @@ TEST(WebPageOperatorTest, ClassNameMustMatchExactly) {
   FakeDom dom;
   for (const char* name : {"internet explorer_server", "Internet Explorer_Server ",
                            "Internet Explorer_Serve", "INTERNET EXPLORER_SERVER", ""}) {
-    ScopedWindow outer("Outer");
-    ScopedWindow server(name, outer.get(), AnswerDocument(dom));
+    RegistryWindow outer("Outer");
+    RegistryWindow server(name, outer.get(), AnswerDocument(dom));
     WebPageOperator op;
     EXPECT_FALSE(op.Bind(outer.handle())) << '"' << name << '"';
     EXPECT_EQ(op.boundWindow(), outer.handle());
@@ -126,7 +126,7 @@ TEST(WebPageOperatorTest, ClassNameMustMatchExactly) {
 TEST(WebPageOperatorTest, BindWithoutServerWindowKeepsDocumentAndSetsWindow) {
   FakeDom dom;
   FakeBrowser browser(dom);
-  ScopedWindow plain("Static");
+  RegistryWindow plain("Static");
   WebPageOperator op;
   ASSERT_TRUE(op.Bind(browser.outer()));
   EXPECT_TRUE(op.Bind(plain.handle()));
@@ -149,8 +149,8 @@ TEST(WebPageOperatorTest, FailedRequestEmptiesDocument) {
   for (const Case& c : cases) {
     WebPageOperator op;
     ASSERT_TRUE(op.Bind(browser.outer()));
-    ScopedWindow outer("Outer");
-    ScopedWindow server("Internet Explorer_Server", outer.get(), c.handler);
+    RegistryWindow outer("Outer");
+    RegistryWindow server("Internet Explorer_Server", outer.get(), c.handler);
     EXPECT_FALSE(op.Bind(outer.handle())) << c.name;
     EXPECT_TRUE(op.GetDocument().IsEmpty()) << c.name;
     EXPECT_EQ(dom.liveReferences(), 0) << c.name;
@@ -161,8 +161,8 @@ TEST(WebPageOperatorTest, RepeatedBindsLeakNothingAndFollowNavigation) {
   FakeDom before;
   FakeDom after;
   AutomationObject shown = before.Document();
-  ScopedWindow outer("Outer");
-  ScopedWindow server("Internet Explorer_Server", outer.get(),
+  RegistryWindow outer("Outer");
+  RegistryWindow server("Internet Explorer_Server", outer.get(),
                       [&shown](const windows::Message&) -> std::optional<LRESULT> {
                         return windows::LresultFromObject(shown);
                       });
@@ -268,10 +268,10 @@ TEST(WebPageOperatorTest, ElementsRemovedDuringWalkAreSkippedSafely) {
 
 TEST(WebPageOperatorTest, HandlerThatBindsAgainDuringSearchIsSafe) {
   FakeDom dom;
-  ScopedWindow outer("Outer");
-  ScopedWindow a("A", outer.get());
-  ScopedWindow b("B", outer.get());
-  ScopedWindow server("Internet Explorer_Server", b.get(), AnswerDocument(dom));
+  RegistryWindow outer("Outer");
+  RegistryWindow a("A", outer.get());
+  RegistryWindow b("B", outer.get());
+  RegistryWindow server("Internet Explorer_Server", b.get(), AnswerDocument(dom));
   {
     WebPageOperator op;
     int reentered = 0;
@@ -288,10 +288,10 @@ TEST(WebPageOperatorTest, HandlerThatBindsAgainDuringSearchIsSafe) {
 
 TEST(WebPageOperatorTest, HandlerThatDestroysWindowsDuringSearchIsSafe) {
   FakeDom dom;
-  ScopedWindow outer("Outer");
-  ScopedWindow a("A", outer.get());
-  auto b = std::make_unique<ScopedWindow>("B", outer.get());
-  ScopedWindow server("Internet Explorer_Server", b->get(), AnswerDocument(dom));
+  RegistryWindow outer("Outer");
+  RegistryWindow a("A", outer.get());
+  auto b = std::make_unique<RegistryWindow>("B", outer.get());
+  RegistryWindow server("Internet Explorer_Server", b->get(), AnswerDocument(dom));
   ScopedPendingHook hook([&] { b.reset(); });
   WebPageOperator op;
   EXPECT_FALSE(op.Bind(outer.handle()));

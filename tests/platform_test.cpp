@@ -87,11 +87,11 @@ TEST(AutomationObjectTest, ReceiveReleasesWhatWasHeld) {
 }
 
 TEST(WindowRegistryTest, FindWindowExEnumeratesChildrenInOrder) {
-  ScopedWindow parent("Parent");
-  ScopedWindow a("A", parent.get());
-  ScopedWindow b("B", parent.get());
-  ScopedWindow c("A", parent.get());
-  ScopedWindow other("Other");
+  RegistryWindow parent("Parent");
+  RegistryWindow a("A", parent.get());
+  RegistryWindow b("B", parent.get());
+  RegistryWindow c("A", parent.get());
+  RegistryWindow other("Other");
   EXPECT_EQ(FindWindowExA(parent.get(), nullptr, nullptr, nullptr), a.get());
   EXPECT_EQ(FindWindowExA(parent.get(), a.get(), nullptr, nullptr), b.get());
   EXPECT_EQ(FindWindowExA(parent.get(), c.get(), nullptr, nullptr), nullptr);
@@ -109,7 +109,7 @@ TEST(WindowRegistryTest, FindWindowExEnumeratesChildrenInOrder) {
 TEST(WindowRegistryTest, HandlesArePositive32BitAndNeverReused) {
   std::int32_t last = 0;
   for (int i = 0; i < 3; ++i) {
-    ScopedWindow w("W");
+    RegistryWindow w("W");
     EXPECT_GT(w.handle(), last);
     EXPECT_EQ(WindowFromHandle(w.handle()), w.get());
     last = w.handle();
@@ -118,11 +118,11 @@ TEST(WindowRegistryTest, HandlesArePositive32BitAndNeverReused) {
 
 TEST(WindowRegistryTest, GetClassNameFillsBufferUpTo49Bytes) {
   const std::string longName(60, 'x');
-  ScopedWindow w(longName);
+  RegistryWindow w(longName);
   char buffer[50];
   EXPECT_EQ(GetClassNameA(w.get(), buffer, 50), 49);
   EXPECT_EQ(std::string(buffer), longName.substr(0, 49));
-  ScopedWindow gone("Gone");
+  RegistryWindow gone("Gone");
   gone.Destroy();
   buffer[0] = 'q';
   EXPECT_EQ(GetClassNameA(gone.get(), buffer, 50), 0);
@@ -137,12 +137,12 @@ TEST(WindowRegistryTest, RegisteredMessagesAreStablePerName) {
 }
 
 TEST(WindowRegistryTest, SendMessageTimeoutLeavesReplyAloneWithoutAnswer) {
-  ScopedWindow answering("A", nullptr, [](const windows::Message& m) -> std::optional<LRESULT> {
+  RegistryWindow answering("A", nullptr, [](const windows::Message& m) -> std::optional<LRESULT> {
     return static_cast<LRESULT>(m.wParam + 1);
   });
-  ScopedWindow silent("S", nullptr,
+  RegistryWindow silent("S", nullptr,
                       [](const windows::Message&) -> std::optional<LRESULT> { return {}; });
-  ScopedWindow gone("G");
+  RegistryWindow gone("G");
   gone.Destroy();
   struct Case {
     HWND window;

@@ -2,21 +2,15 @@
 // and serves control texts and window handles. Everything runs on the GUI thread.
 #include "gui_runtime_qt.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QEventLoop>
 #include <QIcon>
-#include <QLibrary>
 #include <QMouseEvent>
-#include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -25,14 +19,13 @@
 #include <vector>
 
 #include "browser_engine.h"
+#include "engine_loader.h"
 #include "edit_box.h"
 #include "form_window.h"
 #include "gui_runtime.h"
 #include "hyperlink_box.h"
+#include "process_switches.h"
 #include "window_registry.h"
-
-// QtGui's, outside its public headers: the context the engine's contexts share.
-Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 namespace quillo {
 namespace {
@@ -76,9 +69,6 @@ struct Runtime {
   // The browser engine, from its module, with its profiles. Loaded after the window's first
   // paint; the profiles are destroyed after the boxes and their pages.
   std::unique_ptr<qt::BrowserEngine> engine;
-  // The shared context the engine asks for when the toolkit was started without one (drawing
-  // in software, where it is never made current).
-  std::unique_ptr<QOpenGLContext> shareContext;
   // When drawing through GL, a hidden GL widget in the window until the boxes come: the
   // engine's render widgets then draw through GL, and a window shown without one would be
   // made anew when they arrive.
@@ -206,52 +196,13 @@ void Discard(QWidget* widget) {
   widget->deleteLater();
 }
 
-// The engine starts as few renderer processes as it can: the pages of one profile share
-// one, and pages of different profiles never do. Read once, when the engine starts.
-void LimitRenderers() {
-  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  if (flags.contains("--renderer-process-limit")) return;
-  flags += (flags.isEmpty() ? "" : " ") + QByteArray("--renderer-process-limit=1");
-  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-}
-
-// The engine reads the format of the context its contexts share, which the toolkit makes at
-// its start only when drawing through GL. In software the engine gets one here, before it
-// loads; it is never made current, and it goes when the toolkit ends, after the engine.
-void ShareContextForEngine() {
-  Runtime& r = runtime();
-  if (QOpenGLContext::globalShareContext() != nullptr) return;
-  r.shareContext = std::make_unique<QOpenGLContext>();
-  r.shareContext->create();  // fails at once without GL, which the engine copes with
-  qt_gl_set_global_share_context(r.shareContext.get());
-  qAddPostRoutine([] {
-    qt_gl_set_global_share_context(nullptr);
-    runtime().shareContext.reset();
-  });
-}
-
-// The engine's module lies in ../lib/quillo beside the program's folder, in the build tree as
-// below the install prefix. It stays loaded for the process's lifetime.
-std::unique_ptr<qt::BrowserEngine> LoadEngine() {
-  QLibrary module(QCoreApplication::applicationDirPath() +
-                  QStringLiteral("/../lib/quillo/quillo_engine"));
-  auto make = reinterpret_cast<qt::MakeBrowserEngine>(module.resolve(qt::kMakeBrowserEngine));
-  if (make == nullptr) {
-    qWarning("The browser engine is missing: %s", qPrintable(module.errorString()));
-    return nullptr;
-  }
-  return make();
-}
-
 // Replaces each browser box's stand-in with the box, in the same place of the window's order.
 void StartBrowserBoxes() {
   Runtime& r = runtime();
   if (r.window == nullptr || !r.window->isVisible() || r.spec == nullptr || r.engine != nullptr) {
     return;
   }
-  LimitRenderers();
-  ShareContextForEngine();
-  r.engine = LoadEngine();
+  r.engine = qt::LoadEngine();
   if (r.engine == nullptr) return;
   for (const ControlSpec& spec : r.spec->controls) {
     if (spec.kind != ControlKind::BrowserBox) continue;
@@ -285,24 +236,6 @@ void StopBrowserBoxes() {
   r.engine.reset();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
-
-// Starts the browser boxes once the window has painted itself for the first time.
-class FirstPaintWatcher : public QObject {
- public:
-  using QObject::QObject;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !started_) {
-      started_ = true;
-      QTimer::singleShot(0, this, [] { StartBrowserBoxes(); });
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  bool started_ = false;
-};
 
 void StartToolkit() {
   Runtime& r = runtime();
@@ -338,7 +271,7 @@ void LoadWindow(const WindowSpec& spec) {
     r.surfaceKeeper = new QOpenGLWidget(window.get());
     r.surfaceKeeper->hide();
   }
-  window->installEventFilter(new FirstPaintWatcher(window.get()));
+  qt::AfterFirstPaint(window.get(), [] { StartBrowserBoxes(); });
   r.window = std::move(window);
   ApplyTabOrder();
   r.window->show();
@@ -440,41 +373,6 @@ QFont GuiFont() {
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPixelSize(11);
   return font;
-}
-
-void AvoidSessionBusAutolaunch() {
-  // Without a session bus address, the toolkit's accessibility bridge has the bus library
-  // start dbus-launch and read its answer from a pipe. The engine forks its helpers at the
-  // same time; a helper that inherits the pipe keeps it open, and the read, with the GUI
-  // thread waiting on it, never ends. Where dbus-launch is not even installed there is no
-  // bus to find, so the bus library is told at once.
-  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-      !QFile::exists(QStringLiteral("/usr/bin/dbus-launch"))) {
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-  }
-}
-
-void AllowEngineAsRoot() {
-  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-}
-
-void DrawInSoftware() {
-  // Unless the user chose a backend: a GL driver costs tens of MiB in every start (on a
-  // machine without a GPU, llvmpipe with a whole compiler), and the three small pages gain
-  // nothing from it. The toolkit then loads no GL at all, and the engine composites in
-  // software (no GPU work in any of its processes).
-  if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) return;
-  qputenv("QT_QUICK_BACKEND", "software");
-  if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
-}
-
-bool DrawsInSoftware() { return qgetenv("QT_QUICK_BACKEND") == "software"; }
-
-void PrepareToolkit() {
-  AllowEngineAsRoot();
-  AvoidSessionBusAutolaunch();
-  DrawInSoftware();
-  if (!DrawsInSoftware()) QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 }  // namespace qt

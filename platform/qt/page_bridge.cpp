@@ -1,228 +1,18 @@
 #include "page_bridge.h"
 
-#include <QEventLoop>
-#include <QFile>
 #include <QHash>
-#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "page_channel.h"
+#include "page_wire.h"
 #include "window_registry.h"
 
 namespace quillo::qt {
-namespace {
-
-QString BridgeScript() {
-  static const QString script = [] {
-    QFile file(QStringLiteral(":/quillo/page_bridge.js"));
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll()).trimmed();
-  }();
-  return script;
-}
-
-QString ToQString(std::string_view text) {
-  const std::u16string utf16 = TextToUtf16(text);
-  return QString(reinterpret_cast<const QChar*>(utf16.data()),
-                 static_cast<qsizetype>(utf16.size()));
-}
-
-Text FromQString(QStringView string) {
-  return TextFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(string.utf16()),
-                                           static_cast<size_t>(string.size())));
-}
-
-// Appends a text as a JSON string: the page reads it as data, whatever it holds.
-void AppendJsonString(QString& out, QStringView text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += QLatin1Char('"');
-  for (const QChar c : text) {
-    const char16_t u = c.unicode();
-    if (u == '"' || u == '\\') {
-      out += QLatin1Char('\\');
-      out += c;
-    } else if (u < 0x20 || u == 0x2028 || u == 0x2029 || (u >= 0xD800 && u <= 0xDFFF)) {
-      // Control characters, the two line separators and every surrogate half go as escapes,
-      // so that the script text stays valid whatever pairs they form.
-      out += QLatin1String("\\u");
-      for (int shift = 12; shift >= 0; shift -= 4) out += QLatin1Char(kHex[(u >> shift) & 0xF]);
-    } else {
-      out += c;
-    }
-  }
-  out += QLatin1Char('"');
-}
-
-// A request to the page side, written as a JSON object.
-class Request {
- public:
-  explicit Request(QLatin1StringView op) {
-    text_ = QStringLiteral("{\"op\":\"");
-    text_ += op;
-    text_ += QLatin1Char('"');
-  }
-  Request& Text(QLatin1StringView key, QStringView value) {
-    Key(key);
-    AppendJsonString(text_, value);
-    return *this;
-  }
-  Request& Number(QLatin1StringView key, qint64 value) {
-    Key(key);
-    text_ += QString::number(value);
-    return *this;
-  }
-  // A value that is JSON already.
-  Request& Json(QLatin1StringView key, QStringView json) {
-    Key(key);
-    text_ += json;
-    return *this;
-  }
-  QString Finish(QStringView releases) && {
-    if (!releases.isEmpty()) {
-      Key(QLatin1StringView("release"));
-      text_ += QLatin1Char('[');
-      text_ += releases;
-      text_ += QLatin1Char(']');
-    }
-    text_ += QLatin1Char('}');
-    return std::move(text_);
-  }
-
- private:
-  void Key(QLatin1StringView key) {
-    text_ += QLatin1String(",\"");
-    text_ += key;
-    text_ += QLatin1String("\":");
-  }
-  QString text_;
-};
-
-// A number as the page writes it, with its words for the non-finite ones.
-double ParseNumber(QStringView text) {
-  if (text == u"Infinity") return std::numeric_limits<double>::infinity();
-  if (text == u"-Infinity") return -std::numeric_limits<double>::infinity();
-  if (text == u"NaN") return std::numeric_limits<double>::quiet_NaN();
-  return text.toDouble();
-}
-
-}  // namespace
-
-// The state the bridge shares with its objects and with the callbacks of calls in flight,
-// which may outlive both the bridge and the call that started them.
-struct PageBridge::Core : std::enable_shared_from_this<PageBridge::Core> {
-  struct Wait {
-    bool done = false;
-    QVariant result;
-    QEventLoop* loop = nullptr;
-  };
-
-  QPointer<QWebEnginePage> page;
-  bool hung = false;
-  bool dead = false;
-  std::vector<std::weak_ptr<Wait>> waiting;
-  QString releases;  // ["token",id] entries, comma-separated, still to be sent
-  long long roundTrips = 0;
-  // Moves on with every write and call of ours and every load, hang and crash: a look taken
-  // at another epoch answers nothing.
-  unsigned long long epoch = 0;
-  QString token;  // of the document last seen
-  std::function<void()> onHung;
-
-  // One synchronous call into the page: its answer, or std::nullopt when it did not answer
-  // in time. Releases still to be sent go along with it.
-  std::optional<QVariant> Run(Request request, unsigned timeoutMs, bool abortIfHung) {
-    if (page.isNull() || dead || (hung && abortIfHung)) return std::nullopt;
-    const QString sent = std::exchange(releases, QString());
-    const QString json = std::move(request).Finish(sent);
-    // A new document has no bridge yet: the short call answers so, and the bridge is
-    // installed with the call, once.
-    std::optional<QVariant> answer = Evaluate(
-        QStringLiteral("typeof __quilloCall==='function'?__quilloCall(") + json +
-            QStringLiteral("):'i'"),
-        timeoutMs);
-    if (answer && answer->toString() == QLatin1String("i")) {
-      answer = Evaluate(QStringLiteral("(") + BridgeScript() + QStringLiteral(")()(") + json +
-                            QLatin1Char(')'),
-                        timeoutMs);
-    }
-    if (!answer) {
-      // Sent or not, these may be sent again: freeing an entry twice is harmless.
-      QueueReleases(sent);
-      return std::nullopt;
-    }
-    if (answer->toString() == QLatin1String("estale")) ++epoch;
-    return answer;
-  }
-
-  // Runs source in the bridge's world and waits for its value, at most timeoutMs.
-  std::optional<QVariant> Evaluate(const QString& source, unsigned timeoutMs) {
-    if (page.isNull() || dead) return std::nullopt;
-    ++roundTrips;
-    auto wait = std::make_shared<Wait>();
-    std::weak_ptr<Core> self = weak_from_this();
-    page->runJavaScript(source, kWorld, [wait, self](const QVariant& result) {
-      wait->done = true;
-      wait->result = result;
-      if (wait->loop != nullptr) wait->loop->quit();
-      if (auto core = self.lock()) core->hung = false;  // it answers again
-    });
-    if (!wait->done) {
-      QEventLoop loop;
-      QTimer timer;
-      timer.setSingleShot(true);
-      QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-      timer.start(static_cast<int>(timeoutMs));
-      wait->loop = &loop;
-      waiting.push_back(wait);
-      loop.exec(QEventLoop::ExcludeUserInputEvents);
-      wait->loop = nullptr;
-      std::erase_if(waiting, [](const std::weak_ptr<Wait>& w) { return w.expired(); });
-    }
-    if (!wait->done) {
-      if (!dead && !std::exchange(hung, true) && onHung) onHung();
-      ++epoch;
-      return std::nullopt;
-    }
-    return wait->result;
-  }
-
-  void QueueReleases(QStringView entries) {
-    if (entries.isEmpty()) return;
-    if (!releases.isEmpty()) releases += QLatin1Char(',');
-    releases += entries;
-  }
-
-  void QueueRelease(const QString& owner, qint64 id) {
-    QString entry = QStringLiteral("[");
-    AppendJsonString(entry, owner);
-    entry += QLatin1Char(',') + QString::number(id) + QLatin1Char(']');
-    QueueReleases(entry);
-  }
-
-  // The token of the document shown now.
-  std::optional<QString> DocumentToken(unsigned timeoutMs, bool abortIfHung) {
-    const auto answer = Run(Request(QLatin1StringView("document")), timeoutMs, abortIfHung);
-    const QString text = answer ? answer->toString() : QString();
-    if (!text.startsWith(QLatin1Char('d'))) return std::nullopt;
-    if (text.mid(1) != token) {
-      token = text.mid(1);
-      ++epoch;
-    }
-    return token;
-  }
-
-  // Ends every wait in progress at once (the renderer is gone).
-  void AbortWaits() {
-    for (const auto& weak : waiting) {
-      if (auto wait = weak.lock(); wait && wait->loop != nullptr) wait->loop->quit();
-    }
-  }
-};
 
 namespace {
 
@@ -232,7 +22,7 @@ constexpr std::array<std::string_view, 4> kLookNames = {"type", "name", "id", "t
 // One look at a collection (see page_bridge.js): what reading each element's type, name, id
 // and title answered when it was taken, and the page-side list that reaches each element.
 struct Look {
-  std::weak_ptr<PageBridge::Core> core;
+  std::weak_ptr<PageChannel> core;
   QString token;
   qint64 list = 0;
   unsigned long long epoch = 0;
@@ -308,12 +98,12 @@ class BridgeObject final : public Dispatch {
   static constexpr qint64 kUnpicked = -1;
   static constexpr qint64 kGone = -2;
 
-  BridgeObject(std::weak_ptr<PageBridge::Core> core, QString token, qint64 id,
+  BridgeObject(std::weak_ptr<PageChannel> core, QString token, qint64 id,
                std::shared_ptr<const Look> look, qsizetype index)
       : core_(std::move(core)), token_(std::move(token)), id_(id), look_(std::move(look)),
         index_(index) {}
 
-  static AutomationObject Make(std::weak_ptr<PageBridge::Core> core, QString token, qint64 id,
+  static AutomationObject Make(std::weak_ptr<PageChannel> core, QString token, qint64 id,
                                std::shared_ptr<const Look> look = {}, qsizetype index = -1) {
     auto object = std::make_unique<BridgeObject>(std::move(core), std::move(token), id,
                                                  std::move(look), index);
@@ -489,7 +279,7 @@ class BridgeObject final : public Dispatch {
     return pool;
   }
 
-  std::weak_ptr<PageBridge::Core> core_;
+  std::weak_ptr<PageChannel> core_;
   QString token_;
   qint64 id_;
   std::shared_ptr<const Look> look_;  // the look this came with, if any
@@ -499,9 +289,9 @@ class BridgeObject final : public Dispatch {
 
 }  // namespace
 
-PageBridge::PageBridge(QWebEnginePage* page) : core_(std::make_shared<Core>()) {
+PageBridge::PageBridge(QWebEnginePage* page) : core_(std::make_shared<PageChannel>()) {
   core_->page = page;
-  std::weak_ptr<Core> weak = core_;
+  std::weak_ptr<PageChannel> weak = core_;
   QObject::connect(page, &QWebEnginePage::loadStarted, page, [weak] {
     if (auto core = weak.lock()) ++core->epoch;
   });
@@ -529,7 +319,7 @@ AutomationObject PageBridge::Document(unsigned timeoutMs) {
 }
 
 std::optional<LRESULT> PageBridge::DocumentRequest(unsigned timeoutMs, bool abortIfHung) {
-  const std::shared_ptr<Core> core = core_;  // outlives this bridge if it goes during the wait
+  const std::shared_ptr<PageChannel> core = core_;  // outlives this bridge if it goes during the wait
   const auto token = core->DocumentToken(timeoutMs, abortIfHung);
   if (!token) return std::nullopt;
   return windows::LresultFromObject(BridgeObject::Make(core, *token, 0));
@@ -551,7 +341,7 @@ void PageBridge::SetHungHandler(std::function<void()> handler) { core_->onHung =
 
 void PageBridge::Probe() {
   if (core_->page.isNull() || core_->dead) return;
-  std::weak_ptr<Core> weak = core_;
+  std::weak_ptr<PageChannel> weak = core_;
   core_->page->runJavaScript(QStringLiteral("0"), kWorld, [weak](const QVariant&) {
     if (auto core = weak.lock()) core->hung = false;
   });

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "automation.h"
+#include "page_channel.h"
 #include "window_api.h"
 
 namespace quillo::qt {
@@ -21,7 +22,7 @@ namespace quillo::qt {
 class PageBridge {
  public:
   // The script world of the bridge's own calls.
-  static constexpr quint32 kWorld = 0x5149;
+  static constexpr quint32 kWorld = PageChannel::kWorld;
   static constexpr unsigned kCallTimeoutMs = 1000;
 
   explicit PageBridge(QWebEnginePage* page);
@@ -52,10 +53,8 @@ class PageBridge {
   // How many calls have been sent into the page so far (for measurements).
   long long roundTrips() const;
 
-  struct Core;
-
  private:
-  std::shared_ptr<Core> core_;
+  std::shared_ptr<PageChannel> core_;
 };
 
 }  // namespace quillo::qt

@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 #include <ole2.h>
-#include <shellapi.h>
 #include <shlwapi.h>
 #include <windowsx.h>
 
@@ -18,6 +17,7 @@
 
 #include "browser_site.h"
 #include "gui_runtime.h"
+#include "hyperlink_box.h"
 #include "scoped_win.h"
 #include "window_api.h"
 
@@ -27,7 +27,6 @@ namespace {
 using win32::BrowserSite;
 
 constexpr wchar_t kWindowClass[] = L"QuilloWindow";
-constexpr wchar_t kLinkClass[] = L"QuilloLink";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = 0;
 constexpr int kFirstControlId = 100;
@@ -38,9 +37,8 @@ struct Control {
   HWND window = nullptr;   // a child of the main window, destroyed with it
   bool offClient = false;  // lies outside the client area: never takes the focus
   std::unique_ptr<BrowserSite> browser;
+  std::unique_ptr<win32::HyperlinkBox> link;
   win32::ScopedBrush brush;  // the background, when the table gives one
-  bool hovered = false;
-  bool visited = false;
 };
 
 struct Runtime {
@@ -154,79 +152,6 @@ std::wstring ResolveAddress(std::string_view address) {
   return url;
 }
 
-// ---- Hyperlink boxes ---------------------------------------------------------------------
-
-void OpenLink(Control& link) {
-  const std::wstring target = ResolveAddress(link.spec->address);
-  if (link.spec->caption.empty() || target.empty()) return;  // nothing to click
-  link.visited = true;
-  InvalidateRect(link.window, nullptr, TRUE);
-  ShellExecuteW(runtime().window.get(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-void PaintLink(Control& link) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(link.window, &paint);
-  RECT area;
-  GetClientRect(link.window, &area);
-  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
-  const Rgb* colours = link.spec->linkColours;
-  COLORREF colour = RGB(0, 0, 255);
-  if (colours != nullptr) {
-    colour = Colour(colours[link.hovered ? 1 : (link.visited ? 2 : 0)]);
-  }
-  SetTextColor(dc, colour);
-  SetBkMode(dc, TRANSPARENT);
-  HGDIOBJ before = SelectObject(dc, runtime().linkFont.get());
-  const std::wstring caption = Wide(link.spec->caption);
-  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &area,
-            DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, before);
-  EndPaint(link.window, &paint);
-}
-
-LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Control* link = ControlOf(window);
-  if (link == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  switch (message) {
-    case WM_PAINT:
-      PaintLink(*link);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_SETCURSOR:
-      SetCursor(LoadCursorW(nullptr, IDC_HAND));
-      return TRUE;
-    case WM_MOUSEMOVE:
-      if (!link->hovered) {
-        link->hovered = true;
-        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window, 0};
-        TrackMouseEvent(&track);
-        InvalidateRect(window, nullptr, TRUE);
-      }
-      return 0;
-    case WM_MOUSELEAVE:
-      link->hovered = false;
-      InvalidateRect(window, nullptr, TRUE);
-      return 0;
-    case WM_LBUTTONDOWN:
-      SetCapture(window);
-      RaiseLeftButton(link->spec->events, wParam, lParam);
-      return 0;
-    case WM_LBUTTONUP: {
-      if (GetCapture() != window) return 0;
-      ReleaseCapture();
-      RECT area;
-      GetClientRect(window, &area);
-      const POINT where{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      if (PtInRect(&area, where)) OpenLink(*link);
-      return 0;
-    }
-    default:
-      return DefWindowProcW(window, message, wParam, lParam);
-  }
-}
-
 // ---- Fonts, icons and the DPI ------------------------------------------------------------
 
 win32::ScopedFont MakeFont(bool underline) {
@@ -244,6 +169,7 @@ void ApplyFonts() {
     if (control->spec->kind != ControlKind::BrowserBox) {
       SendMessageW(control->window, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     }
+    if (control->link) control->link->SetFont(linkFont.get());
   }
   r.font = std::move(font);  // the old fonts go only once no control uses them
   r.linkFont = std::move(linkFont);
@@ -430,14 +356,7 @@ void RegisterClasses() {
     type.lpszClassName = kWindowClass;
     RegisterClassExW(&type);
   }
-  if (!GetClassInfoExW(program, kLinkClass, &type)) {
-    type = {};
-    type.cbSize = sizeof type;
-    type.lpfnWndProc = LinkProc;
-    type.hInstance = program;
-    type.lpszClassName = kLinkClass;
-    RegisterClassExW(&type);
-  }
+  win32::HyperlinkBox::Register();
 }
 
 bool InsideClient(const ControlSpec& control, const WindowSpec& window) {
@@ -477,7 +396,12 @@ void CreateControl(Control& control, int id) {
       style |= BS_PUSHBUTTON;
       break;
     case ControlKind::HyperlinkBox:
-      type = kLinkClass;
+      type = win32::HyperlinkBox::kClass;
+      control.link = std::make_unique<win32::HyperlinkBox>(
+          Wide(spec.caption), ResolveAddress(spec.address), spec.linkColours,
+          [&events = spec.events](WPARAM keys, LPARAM where) {
+            RaiseLeftButton(events, keys, where);
+          });
       break;
     case ControlKind::TransparentLabel:
       style |= SS_LEFT | SS_NOPREFIX;
@@ -495,7 +419,7 @@ void CreateControl(Control& control, int id) {
   control.window = CreateWindowExW(
       exStyle, type, caption.c_str(), style, bounds.left, bounds.top, bounds.right - bounds.left,
       bounds.bottom - bounds.top, r.window.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-      GetModuleHandleW(nullptr), nullptr);
+      GetModuleHandleW(nullptr), control.link.get());
 }
 
 void ProcessMessage(MSG& message);

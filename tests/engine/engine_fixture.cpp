@@ -8,7 +8,7 @@
 #include <QWebEnginePage>
 #include <cstdlib>
 
-#include "gui_runtime_qt.h"
+#include "process_switches.h"
 #include "web_page_operator.h"
 
 namespace quillo::testing {

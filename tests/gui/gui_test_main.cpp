@@ -6,6 +6,7 @@
 #include "gui_runtime.h"
 #include "gui_runtime_qt.h"
 #include "gui_support.h"
+#include "process_switches.h"
 #include "main_window.h"
 
 int main(int argc, char** argv) {

@@ -13,6 +13,7 @@
 #include "dialer.h"
 #include "gui_runtime_qt.h"
 #include "gui_support.h"
+#include "process_switches.h"
 
 namespace quillo {
 namespace {

@@ -3,7 +3,7 @@
 # manager), exits with code 0. Run inside x_session.sh. The program must start as root
 # without being told to turn the engine's sandbox off.
 set -uo pipefail
-source "$(dirname "$0")/window_wait.sh"
+source "$(dirname "$0")/../support/window_wait.sh"
 program=$1
 caption='Quillo BY中国人，中国范~'
 unset QTWEBENGINE_DISABLE_SANDBOX

@@ -4,7 +4,7 @@
 # code 0 within 5 s of the close and says nothing about a page outliving its profile.
 # Run inside x_session.sh.   program_restarts_test.sh PROGRAM [RUNS]
 set -uo pipefail
-source "$(dirname "$0")/window_wait.sh"
+source "$(dirname "$0")/../support/window_wait.sh"
 program=$1
 runs=${2:-50}
 caption='Quillo BY中国人，中国范~'

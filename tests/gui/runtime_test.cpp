@@ -14,6 +14,7 @@
 #include "gui_runtime.h"
 #include "gui_runtime_qt.h"
 #include "gui_support.h"
+#include "process_switches.h"
 #include "web_page_operator.h"
 
 namespace quillo {

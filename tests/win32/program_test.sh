@@ -8,7 +8,7 @@
 # window through its frame ends the program with code 0. Leaves a screenshot,
 # quillo-wine.png, in BUILD_DIR to look at.
 set -uo pipefail
-source "$(dirname "$0")/../gui/window_wait.sh"
+source "$(dirname "$0")/../support/window_wait.sh"
 build=$1
 run=$2
 caption='Quillo BY中国人，中国范~'

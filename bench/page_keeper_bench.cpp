@@ -1,6 +1,7 @@
-// How long the call button stays without effect when the calling page's renderer ends, and
-// when the page stops answering for good: from that moment to the first press that fills
-// and clicks again, with the keeper's own timings. Presses are tried every 10 ms.
+// The page keeper at work: how long the call button stays without effect when the calling
+// page's renderer ends, and when the page stops answering for good: from that moment to the
+// first press that fills and clicks again, with the keeper's own timings. Presses are tried
+// every 10 ms.
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
