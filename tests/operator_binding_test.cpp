@@ -70,11 +70,11 @@ TEST(WebPageOperatorTest, BindFindsServerWindowSeveralLevelsDown) {
 TEST(WebPageOperatorTest, BindOnServerWindowAsksItDirectly) {
   FakeDom dom;
   std::optional<windows::Message> sent;
-  ScopedWindow server("Internet Explorer_Server", nullptr,
-                      [&sent, answer = AnswerDocument(dom)](const windows::Message& message) {
-                        sent = message;
-                        return answer(message);
-                      });
+  RegistryWindow server("Internet Explorer_Server", nullptr,
+                        [&sent, answer = AnswerDocument(dom)](const windows::Message& message) {
+                          sent = message;
+                          return answer(message);
+                        });
   WebPageOperator op;
   EXPECT_TRUE(op.Bind(server.handle()));
   EXPECT_EQ(op.GetDocument().get(), dom.Document().get());
