@@ -69,12 +69,24 @@ TEST(WebPageOperatorTest, BindFindsServerWindowSeveralLevelsDown) {
 
 TEST(WebPageOperatorTest, BindOnServerWindowAsksItDirectly) {
   FakeDom dom;
-  FakeBrowser browser(dom);
+  std::optional<windows::Message> sent;
+  RegistryWindow server("Internet Explorer_Server", nullptr,
+                        [&sent, answer = AnswerDocument(dom)](const windows::Message& message) {
+                          sent = message;
+                          return answer(message);
+                        });
   WebPageOperator op;
-  EXPECT_TRUE(op.Bind(browser.server()));
+  EXPECT_TRUE(op.Bind(server.handle()));
   EXPECT_EQ(op.GetDocument().get(), dom.Document().get());
+  // The request: no parameters, no wait for a hung window, and at most a second otherwise.
+  ASSERT_TRUE(sent.has_value());
+  EXPECT_EQ(sent->id, RegisterWindowMessageA("WM_HTML_GETOBJECT"));
+  EXPECT_EQ(sent->wParam, 0u);
+  EXPECT_EQ(sent->lParam, 0);
+  EXPECT_EQ(sent->flags, SMTO_ABORTIFHUNG);
+  EXPECT_EQ(sent->timeoutMs, 1000u);
   // The search itself never tests the parent.
-  EXPECT_EQ(op.FindBrowserServerWindow(browser.server()), 0);
+  EXPECT_EQ(op.FindBrowserServerWindow(server.handle()), 0);
 }
 
 TEST(WebPageOperatorTest, SearchIsPreOrderAndFirstServerWins) {

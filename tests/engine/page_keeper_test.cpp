@@ -29,6 +29,9 @@ const KeeperCase kCases[] = {
     {"KilledRendererComesBack", {}, {0}, 0, false, {1000}},
     {"WaitsDoubleUpToTheLongest", {100, 800, 60000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
      {100, 200, 400, 800, 800}},
+    // The calm time is shorter than the longest wait: a dead page does not count as calm.
+    {"DyingPageKeepsItsLongWait", {100, 800, 500, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
+     {100, 200, 400, 800, 800}},
     {"WaitFallsBackAfterCalm", {300, 4000, 1000, 10000, 1000}, {0, 0, 1500}, 0, false,
      {300, 600, 300}},
     {"SpinningPageIsEndedAndComesBack", {300, 4000, 60000, 1500, 250}, {}, -1, false, {300}},

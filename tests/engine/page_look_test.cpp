@@ -2,6 +2,7 @@
 // reads, and fills or clicks the chosen element or, once the page has changed, none.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "engine_fixture.h"
@@ -95,9 +96,23 @@ TEST_F(PageLookTest, LookReadsAsThePageReads) {
     }
   }
   EXPECT_EQ(reads[0], reads[1]);
-  const AutomationObject first = looked.CallObject("item", 0.0);
-  ASSERT_TRUE(first.PutText("title", "renamed"));
-  EXPECT_EQ(first.GetText("title"), "renamed");
+  // After our own write or call to an element of a fresh look, its reads come from the page.
+  const struct {
+    const char* how;
+    std::function<void(const AutomationObject&)> change;
+    const char* expected;  // the element's title afterwards
+  } ours[] = {
+      {"write", [](const AutomationObject& e) { ASSERT_TRUE(e.PutText("title", "renamed")); },
+       "renamed"},
+      {"call", [](const AutomationObject& e) { e.Call("removeAttribute", "title"); }, ""},
+  };
+  for (const auto& row : ours) {
+    ASSERT_TRUE(page_->Evaluate(QStringLiteral("document.body.firstChild.title = 'a'")).isValid());
+    const AutomationObject first = all.CallObject("tags", "*").CallObject("item", 0.0);
+    ASSERT_EQ(first.GetText("title"), "a") << row.how;
+    row.change(first);
+    EXPECT_EQ(first.GetText("title"), row.expected) << row.how;
+  }
 }
 
 // A change between the search and the fill or click; the page holds two text boxes and two
@@ -107,7 +122,10 @@ struct Change {
   const char* script;  // run in the page's own world; none: the page is loaded again
   bool click;          // click the button found, else fill the text box found
   const char* state;   // each element's value and clicks afterwards
+  bool done;           // what the fill or click reports
 };
+
+void PrintTo(const Change& change, std::ostream* out) { *out << change.name; }
 
 class PageChangeTest : public PageLookTest, public ::testing::WithParamInterface<Change> {};
 
@@ -119,35 +137,39 @@ TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
   WebPageOperator op;
   ASSERT_TRUE(op.Bind(page_->box().windowHandle()));
   const AutomationObject element = GetParam().click ? op.FindButton("k", 0) : op.FindTextBox("k", 0);
+  ASSERT_FALSE(element.IsEmpty());
   if (GetParam().script != nullptr) {
     page_->Evaluate(QString::fromLatin1(GetParam().script));
   } else {
     ASSERT_TRUE(page_->LoadBody(body));
   }
-  if (GetParam().click) element.Call("click");
-  if (!GetParam().click) element.PutText("value", "v");
+  const bool done = GetParam().click ? element.get()->Call("click", {}).has_value()
+                                      : element.PutText("value", "v");
   EXPECT_EQ(State(4), GetParam().state);
+  EXPECT_EQ(done, GetParam().done);
 }
 
 #define FIRST(i) "document.querySelector('[data-index=\"" #i "\"]')"
 const Change kChanges[] = {
-    {"Renamed", FIRST(0) ".id = 'other'", false, "v/0 /0 /0 /0"},
-    {"MovedToTheEnd", "document.body.append(" FIRST(0) ")", false, "v/0 /0 /0 /0"},
+    {"Renamed", FIRST(0) ".id = 'other'", false, "v/0 /0 /0 /0", true},
+    {"MovedToTheEnd", "document.body.append(" FIRST(0) ")", false, "v/0 /0 /0 /0", true},
     {"OtherInsertedBefore",
      "const e = document.createElement('input'); e.id = 'k'; document.body.prepend(e)", false,
-     "v/0 /0 /0 /0"},
-    {"Removed", FIRST(0) ".remove()", false, "/0 /0 /0 /0"},
-    {"ReplacedByItsTwin", FIRST(0) ".outerHTML = " FIRST(0) ".outerHTML", false, "/0 /0 /0 /0"},
-    {"BodyRewritten", "document.body.innerHTML = document.body.innerHTML", false, "/0 /0 /0 /0"},
+     "v/0 /0 /0 /0", true},
+    {"Removed", FIRST(0) ".remove()", false, "/0 /0 /0 /0", false},
+    {"ReplacedByItsTwin", FIRST(0) ".outerHTML = " FIRST(0) ".outerHTML", false, "/0 /0 /0 /0",
+     false},
+    {"BodyRewritten", "document.body.innerHTML = document.body.innerHTML", false,
+     "/0 /0 /0 /0", false},
     {"DocumentRewritten",
      "const html = document.body.innerHTML; document.open();"
      "document.write('<body>' + html + '</body>'); document.close()",
-     false, "/0 /0 /0 /0"},
-    {"PageLoadedAgain", nullptr, false, "/0 /0 /0 /0"},
-    {"ButtonRenamed", FIRST(2) ".id = 'x'", true, "/0 /0 /1 /0"},
+     false, "/0 /0 /0 /0", false},
+    {"PageLoadedAgain", nullptr, false, "/0 /0 /0 /0", false},
+    {"ButtonRenamed", FIRST(2) ".id = 'x'", true, "/0 /0 /1 /0", true},
     {"ButtonReplacedByItsTwin", FIRST(2) ".outerHTML = " FIRST(2) ".outerHTML", true,
-     "/0 /0 /0 /0"},
-    {"PageLoadedAgainBeforeClick", nullptr, true, "/0 /0 /0 /0"},
+     "/0 /0 /0 /0", false},
+    {"PageLoadedAgainBeforeClick", nullptr, true, "/0 /0 /0 /0", false},
 };
 #undef FIRST
 

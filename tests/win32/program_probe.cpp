@@ -2,13 +2,16 @@
 // under Wine. Each command prints "FAIL: ..." for every difference from MainWindow's table
 // and exits 1 when there was one.
 //   resources  the program file beside this one: its icon group and version block
-//   window     the running program's window: caption, client area, frame, each control
-//   keys       prints "<caption> <x> <y>" for each button: its centre on the screen
+//   window DPI the running program's window at the screen's DPI: client area, frame, each
+//              control
+//   keys       prints "<caption> <x> <y>" for each button and link in sight: its centre on
+//              the screen
 //   text TEXT  prints the number box's text (UTF-8) once it reads TEXT, or after 2 s
 //   tab        presses Tab round the window and Shift+Tab once; the focus follows the table
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <string_view>
@@ -170,9 +173,10 @@ int Resources() {
 
 // ---- the running program -----------------------------------------------------------------
 
-int Window(HWND program) {
+int Window(HWND program, int screenDpi) {
   const quillo::WindowSpec& spec = quillo::app::MainWindow();
   const int dpi = static_cast<int>(GetDpiForWindow(program));
+  Check(dpi == screenDpi, "the window is at " + std::to_string(dpi) + " DPI");
   auto scale = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
   RECT client{};
   GetClientRect(program, &client);
@@ -219,7 +223,9 @@ int Window(HWND program) {
 int Keys(HWND program) {
   const quillo::WindowSpec& spec = quillo::app::MainWindow();
   for (size_t i = 0; i < spec.controls.size(); ++i) {
-    if (spec.controls[i].kind != ControlKind::Button) continue;
+    const ControlSpec& control = spec.controls[i];
+    const bool link = control.kind == ControlKind::HyperlinkBox && control.shown;
+    if (control.kind != ControlKind::Button && !link) continue;
     RECT at{};
     GetWindowRect(ControlWindow(program, i), &at);
     std::printf("%s %ld %ld\n", std::string(spec.controls[i].caption).c_str(),
@@ -305,6 +311,8 @@ int Tab(HWND program) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Sizes and places in the program's own pixels, whatever the screen's DPI.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "resources") return Resources();
   HWND program = ProgramWindow();
@@ -312,7 +320,7 @@ int main(int argc, char** argv) {
     std::printf("FAIL: no window with the caption\n");
     return 1;
   }
-  if (command == "window") return Window(program);
+  if (command == "window") return Window(program, argc > 2 ? std::atoi(argv[2]) : 96);
   if (command == "keys") return Keys(program);
   if (command == "text") return NumberText(program, argc > 2 ? argv[2] : "");
   if (command == "tab") return Tab(program);

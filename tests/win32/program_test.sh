@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The real quillo.exe under Wine, used as a person would: program_test.sh BUILD_DIR WINE_RUN.
-# Run inside x_session.sh. The window and its controls stand where the table puts them; the
+# Run inside x_session.sh. The window and its controls stand where the table puts them, at
+# 96 DPI and again at 144 (the prefix's LogPixels, as the display settings set it); the
 # number box takes typing and Ctrl+A; Tab follows the table's order; dial pad clicks made
-# with xdotool append to the number box;
-# "拨号" with no calling page does nothing and the program stays up; closing the window
-# through its frame ends the program with code 0. Leaves a screenshot, quillo-wine.png, in
-# BUILD_DIR to look at.
+# with xdotool append to the number box; a click on a link opens its page in the system's
+# browser; "拨号" with no calling page does nothing and the program stays up; closing the
+# window through its frame ends the program with code 0. Leaves a screenshot,
+# quillo-wine.png, in BUILD_DIR to look at.
 set -uo pipefail
 source "$(dirname "$0")/../support/window_wait.sh"
 build=$1
@@ -28,16 +29,60 @@ probe() {
   rm -f "$out"
   return $code
 }
+# Wine's shell hands a page to open to winebrowser, which runs the first browser it finds on
+# the Unix PATH, xdg-open first: the stand-in only writes down what it was given.
+browser=$(mktemp -d)
+trap 'rm -rf "$browser"' EXIT
+# The screen's DPI for the programs started next, and web pages opened by the browser, as
+# on Windows (the browser engine that would register the type is turned off here).
+set_dpi() {
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n\n' \
+    "$1" >"$browser/settings.reg"
+  printf '[HKEY_CLASSES_ROOT\\.html]\n@="htmlfile"\n' >>"$browser/settings.reg"
+  "$run" "$build" regedit /S "$browser/settings.reg" >/dev/null ||
+    fail "cannot set the prefix's DPI to $1"
+}
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s/opened"\n' "$browser" >"$browser/xdg-open"
+chmod +x "$browser/xdg-open"
+start() {
+  PATH="$browser:$PATH" QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
+  program=$!
+  if ! wait_for_window "$caption" "$program"; then
+    echo "FAIL: the window did not appear at $1 DPI" >&2
+    kill "$program" 2>/dev/null
+    set_dpi 96
+    exit 1
+  fi
+  declare -gA centre=()
+  while read -r key x y; do
+    centre[$key]="$x $y"
+  done < <(probe keys)
+}
+press() {
+  # shellcheck disable=SC2086  # x and y
+  xdotool mousemove ${centre[$1]} click 1
+}
+# Clicks the feedback link and waits up to 20 s for the author's page to reach the browser.
+open_link() {
+  rm -f "$browser/opened"
+  press 问题反馈
+  for _ in $(seq 1 200); do
+    [[ -s "$browser/opened" ]] && break
+    sleep 0.1
+  done
+  grep -q 'share/quillo/pages/author/index.html' "$browser/opened" 2>/dev/null ||
+    fail "at $1 DPI the link opened '$(cat "$browser/opened" 2>/dev/null)'"
+}
+close() {
+  wmctrl -c "$caption"
+  wait "$program"
+  local code=$?
+  [[ $code -eq 0 ]] || fail "the program exited with code $code after its window was closed"
+}
 
-QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
-program=$!
-if ! wait_for_window "$caption" "$program"; then
-  echo "FAIL: the window did not appear" >&2
-  kill "$program" 2>/dev/null
-  exit 1
-fi
-
-probe window || fail "the window differs from its table"
+set_dpi 96
+start 96
+probe window 96 || fail "the window differs from its table at 96 DPI"
 # Typing goes to the number box, which has the focus at start; Ctrl+A selects all of it, as
 # the Common Controls 6 edit box does (the manifest is in force).
 xdotool type 123
@@ -47,15 +92,7 @@ number=$(probe text 9)
 [[ "$number" == 9 ]] || fail "the number box holds '$number' after 123, Ctrl+A, 9"
 probe tab || fail "Tab does not follow the table's order"
 
-declare -A centre
-while read -r key x y; do
-  centre[$key]="$x $y"
-done < <(probe keys)
-[[ ${#centre[@]} -eq 14 ]] || fail "found ${#centre[@]} buttons, not 14"
-press() {
-  # shellcheck disable=SC2086  # x and y
-  xdotool mousemove ${centre[$1]} click 1
-}
+[[ ${#centre[@]} -eq 16 ]] || fail "found ${#centre[@]} buttons and links, not 16"
 for key in 1 3 8 + '*' '#' 0; do press "$key"; done
 number=$(probe text '9138+*#0')
 [[ "$number" == '9138+*#0' ]] || fail "the number box holds '$number' after 1 3 8 + * # 0"
@@ -65,10 +102,16 @@ sleep 1
 kill -0 "$program" 2>/dev/null || fail "the program ended after 拨号"
 number=$(probe text '9138+*#0')
 [[ "$number" == '9138+*#0' ]] || fail "the number box holds '$number' after 拨号"
+open_link 96
 
 import -window root "$build/quillo-wine.png"
-wmctrl -c "$caption"
-wait "$program"
-code=$?
-[[ $code -eq 0 ]] || fail "the program exited with code $code after its window was closed"
+close
+
+# Most laptops run at 125 or 150 %: the same table, scaled.
+set_dpi 144
+start 144
+probe window 144 || fail "the window differs from its table at 144 DPI"
+open_link 144
+close
+set_dpi 96
 exit $status

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +16,9 @@
 #include "com_page.h"
 #include "dispatch_win.h"
 #include "fake_dom.h"
+#include "gui_runtime.h"
 #include "operator_case_runner.h"
+#include "recording_browser.h"
 #include "scoped_win.h"
 #include "web_page_operator.h"
 #include "window_api.h"
@@ -278,6 +281,27 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
     EXPECT_EQ(page.com.liveReferences(), 0) << copyEndsFirst;
     EXPECT_FALSE(page.com.releasedWithoutCom()) << copyEndsFirst;
   }
+  // The window's browser controls are closed and let go before OLE ends.
+  const WindowSpec window{.name = "W", .caption = "W", .left = 0, .top = 0, .clientWidth = 64,
+                          .clientHeight = 64, .icon = "", .events = {},
+                          .controls = {{.name = "box", .kind = ControlKind::BrowserBox, .left = 0,
+                                        .top = 0, .width = 32, .height = 32, .shown = true,
+                                        .focusable = true, .caption = {},
+                                        .address = "https://calling.test/", .events = {}}},
+                          .tabOrder = {}};
+  std::optional<RecordingBrowser> control;
+  {
+    win32::ScopedComInit com;  // for the stand-in's registration only
+    control.emplace();
+    LoadWindow(window);
+    control->Revoke();
+  }
+  Exit(0);
+  const std::string& names = control->calls();
+  EXPECT_NE(names.find("DoVerb"), std::string::npos) << names;
+  EXPECT_EQ(control->withoutOle(), "") << names;
+  EXPECT_EQ(control->references(), 0u) << names;
+  EXPECT_FALSE(control->holdsSite()) << names;
 }
 
 TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
