@@ -228,6 +228,9 @@ class CallTest(unittest.TestCase):
             dialer.dial("138")
             dialer.click(CALL_BUTTON)
             dialer.click(CALL_BUTTON)
+            # The number box is read after the presses in the same event queue: once it
+            # answers, both presses were handled while the page was still held back.
+            wait_for(lambda: dialer.number_box() == "138")
             self.assertIsNone(dialer.process.poll(), "the program stays up")
             release.set()
             page = dialer.calling_page()
