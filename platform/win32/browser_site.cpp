@@ -1,6 +1,5 @@
 #include "browser_site.h"
 
-#include <exdispid.h>
 
 namespace quillo::win32 {
 namespace {
