@@ -12,7 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,9 +52,33 @@ long WindowPid(Display* display, Window window) {
   return pid;
 }
 
-// The viewable top-level window of process pid, below the window manager's frames.
+// The parent of a process, or 0.
+long ParentOf(long pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t name = line.rfind(')');  // the name in brackets may hold anything
+  if (name == std::string::npos) return 0;
+  std::istringstream rest(line.substr(name + 1));
+  std::string state;
+  long parent = 0;
+  rest >> state >> parent;
+  return parent;
+}
+
+// True when process at is pid or below it: Wine runs a program in a process of its own
+// below the one started.
+bool Descends(long at, long pid) {
+  for (int depth = 0; at > 1 && depth < 16; ++depth, at = ParentOf(at)) {
+    if (at == pid) return true;
+  }
+  return false;
+}
+
+// The viewable top-level window of process pid (or of one below it), below the window
+// manager's frames.
 Window FindWindow(Display* display, Window at, long pid) {
-  if (WindowPid(display, at) == pid) {
+  if (Descends(WindowPid(display, at), pid)) {
     XWindowAttributes attributes;
     if (XGetWindowAttributes(display, at, &attributes) && attributes.map_state == IsViewable &&
         attributes.width == 344) {
@@ -76,14 +102,14 @@ int Luminance(unsigned long pixel) {
                           (pixel & 0xff)) / 10;
 }
 
-// A key is drawn when most of its face is light and its caption puts dark pixels on it.
+// A key is drawn when most of its face is light and its caption puts darker pixels on it.
 bool KeyDrawn(XImage* image, const Box& key) {
   int light = 0, dark = 0, all = 0;
   for (int y = key.top + 3; y < key.top + key.height - 3; ++y) {
     for (int x = key.left + 3; x < key.left + key.width - 3; ++x) {
       const int value = Luminance(XGetPixel(image, x, y));
       light += value > 200;
-      dark += value < 110;
+      dark += value < 160;  // thin captions (Wine draws them light grey) count too
       ++all;
     }
   }

@@ -1,6 +1,8 @@
-// Text services: the program's texts are bytes in code page 936. Conversion to and from
-// UTF-16 goes through GB18030, which agrees with code page 936 on every character 936 has
-// and covers the rest of Unicode, so a round trip never loses a character.
+// Text services: the program's texts are bytes in code page 936, which the system's ANSI
+// calls on a Chinese Windows also speak. A character 936 lacks takes its GB18030 code, and
+// GB18030 covers all of Unicode, so a round trip never loses a character. The two agree on
+// every character 936 has but one: 936 writes the euro sign as the single byte 0x80, which
+// is how the program writes it; GB18030's own code for it, A2E3, reads as the euro sign too.
 #pragma once
 
 #include <string>
@@ -8,15 +10,14 @@
 
 namespace quillo {
 
-// A text: bytes in code page 936 (GB18030 for characters outside it). An absent text is the
+// A text: bytes in code page 936 (GB18030 codes for characters outside it). An absent text is the
 // empty text; two texts are equal when their bytes are.
 using Text = std::string;
 
 // UTF-16 to the program's bytes. A lone surrogate, which is no character, becomes '?'.
 Text TextFromUtf16(std::u16string_view utf16);
 
-// The program's bytes to UTF-16. A byte sequence that is not GB18030 becomes U+FFFD, except
-// code page 936's euro sign 0x80, which becomes U+20AC.
+// The program's bytes to UTF-16. A byte sequence that is no character becomes U+FFFD.
 std::u16string TextToUtf16(std::string_view text);
 
 // UTF-8 helpers for toolkits and pages that speak UTF-8 (JSON, Qt's literals).

@@ -1,4 +1,5 @@
-// Text conversion through the C library's iconv, which knows GB18030 in full.
+// Text conversion through the C library's iconv, which knows GB18030 in full; only the euro
+// sign is written as code page 936 writes it.
 #include <iconv.h>
 
 #include <cerrno>
@@ -70,12 +71,28 @@ std::u16string FromBytes(const std::string& bytes) {
 
 // What stands for an unconvertible unit, in each output encoding.
 std::string_view Question(unsigned char) { return "?"; }
-std::string_view ReplacementUtf8(unsigned char) { return "\xEF\xBF\xBD"; }
+std::string_view ReplacementUtf8(unsigned char first) {
+  return first == 0x80 ? "\xE2\x82\xAC" : "\xEF\xBF\xBD";
+}
 std::string_view ReplacementUtf16(unsigned char first) {
-  // Code page 936 has the euro sign as the single byte 0x80, which GB18030 leaves unused.
+  // 0x80, code page 936's euro sign, is no GB18030 byte: the converter stops at it.
   static constexpr char kEuro[] = {'\xAC', '\x20'};
   static constexpr char kReplacement[] = {'\xFD', '\xFF'};
   return first == 0x80 ? std::string_view(kEuro, 2) : std::string_view(kReplacement, 2);
+}
+
+// Converts in pieces between the euro signs, each of which becomes the single byte 0x80.
+template <typename Char, typename Convert>
+Text WithEuroAs80(std::basic_string_view<Char> in, std::basic_string_view<Char> euro,
+                  Convert convert) {
+  Text out;
+  for (;;) {
+    const size_t at = in.find(euro);
+    out += convert(in.substr(0, at));
+    if (at == in.npos) return out;
+    out += '\x80';
+    in.remove_prefix(at + euro.size());
+  }
 }
 
 }  // namespace
@@ -93,7 +110,9 @@ Text TextFromUtf16(std::u16string_view utf16) {
   }
   if (ascii.size() == utf16.size()) return ascii;
   thread_local Converter converter("GB18030", "UTF-16LE");
-  return converter.Run(AsBytes(utf16), 2, Question);
+  return WithEuroAs80(utf16, std::u16string_view(u"\u20AC"), [](std::u16string_view piece) {
+    return converter.Run(AsBytes(piece), 2, Question);
+  });
 }
 
 std::u16string TextToUtf16(std::string_view text) {
@@ -103,7 +122,8 @@ std::u16string TextToUtf16(std::string_view text) {
 
 Text TextFromUtf8(std::string_view utf8) {
   thread_local Converter converter("GB18030", "UTF-8");
-  return converter.Run(utf8, 1, Question);
+  return WithEuroAs80(utf8, std::string_view("\xE2\x82\xAC"),
+                      [](std::string_view piece) { return converter.Run(piece, 1, Question); });
 }
 
 std::string TextToUtf8(std::string_view text) {

@@ -1,6 +1,7 @@
-// Text conversion through the system's code page 54936 (GB18030). Where the system lacks it
-// (Wine), the same scheme is built from code page 936: its two-byte codes, and GB18030's
-// four-byte codes, which number the characters without a shorter code in Unicode order.
+// Text conversion built from the system's code page 936, which every Windows has (code page
+// 54936, GB18030, some lack, Wine among them): 936's own codes, the euro sign as the single
+// byte 0x80, and GB18030's four-byte codes, which number the characters without a shorter
+// code in Unicode order. One way on every system, so the tested way is the shipped one.
 #include <windows.h>
 
 #include <climits>
@@ -12,14 +13,9 @@
 namespace quillo {
 namespace {
 
-constexpr UINT kGb18030 = 54936;
 constexpr UINT kGbk = 936;
 constexpr char16_t kReplacement = u'\uFFFD';
-
-bool SystemHasGb18030() {
-  static const bool has = IsValidCodePage(kGb18030) != 0;
-  return has;
-}
+constexpr char16_t kEuro = u'\u20AC';
 
 class Gb18030From936 {
  public:
@@ -34,6 +30,8 @@ class Gb18030From936 {
       const char16_t unit = utf16[i];
       if (unit < 0x80) {
         out += static_cast<char>(unit);
+      } else if (unit == kEuro) {
+        out += '\x80';
       } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() &&
                  utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
         const std::uint32_t code = 0x10000 + ((unit - 0xD800u) << 10) + (utf16[++i] - 0xDC00u);
@@ -59,7 +57,7 @@ class Gb18030From936 {
         out += static_cast<char16_t>(lead);
         ++i;
       } else if (lead == 0x80) {
-        out += u'\u20AC';  // code page 936's own euro sign
+        out += kEuro;
         ++i;
       } else if (lead == 0xFF || i + 1 >= text.size()) {
         out += kReplacement;
@@ -103,8 +101,9 @@ class Gb18030From936 {
         Map(static_cast<std::uint16_t>((lead << 8) | trail), static_cast<char16_t>(unit));
       }
     }
-    // Code page 936 writes the euro sign as the single byte 0x80; GB18030 has it here.
-    Map(0xA2E3, u'\u20AC');
+    // GB18030's code of the euro sign, read as one; it keeps the sign out of the four-byte
+    // numbering, as in GB18030.
+    Map(0xA2E3, kEuro);
     for (std::uint32_t unit = 0x80; unit <= 0xFFFF; ++unit) {
       if ((unit >= 0xD800 && unit <= 0xDFFF) || twoByteOf_[unit] != 0) continue;
       fourByteIndexOf_[unit] = static_cast<std::uint16_t>(basicPlane_.size());
@@ -155,24 +154,12 @@ class Gb18030From936 {
 
 Text TextFromUtf16(std::u16string_view utf16) {
   if (utf16.empty() || utf16.size() > INT_MAX / 4) return {};
-  if (!SystemHasGb18030()) return Gb18030From936::Get().Encode(utf16);
-  const auto* source = reinterpret_cast<const wchar_t*>(utf16.data());
-  const int units = static_cast<int>(utf16.size());
-  const int size = WideCharToMultiByte(kGb18030, 0, source, units, nullptr, 0, nullptr, nullptr);
-  Text out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(kGb18030, 0, source, units, out.data(), size, nullptr, nullptr);
-  return out;
+  return Gb18030From936::Get().Encode(utf16);
 }
 
 std::u16string TextToUtf16(std::string_view text) {
   if (text.empty() || text.size() > INT_MAX) return {};
-  if (!SystemHasGb18030()) return Gb18030From936::Get().Decode(text);
-  const int bytes = static_cast<int>(text.size());
-  const int size = MultiByteToWideChar(kGb18030, 0, text.data(), bytes, nullptr, 0);
-  std::u16string out(static_cast<size_t>(size), u'\0');
-  MultiByteToWideChar(kGb18030, 0, text.data(), bytes, reinterpret_cast<wchar_t*>(out.data()),
-                      size);
-  return out;
+  return Gb18030From936::Get().Decode(text);
 }
 
 Text TextFromUtf8(std::string_view utf8) {

@@ -4,6 +4,15 @@
 #include <cmath>
 
 namespace quillo::testing {
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
 
 class FakeDom::Object : public Dispatch {
  public:
@@ -86,9 +95,7 @@ class FakeDom::Element : public FakeDom::Object {
           "button", "checkbox", "color", "date", "datetime-local", "email", "file", "hidden",
           "image", "month", "number", "password", "radio", "range", "reset", "search",
           "submit", "tel", "text", "time", "url", "week"};
-      std::string type = data.type;
-      std::transform(type.begin(), type.end(), type.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      const std::string type = Lower(data.type);
       if (data.tag == "input") return Value(inputTypes.count(type) != 0 ? type : "text");
       if (data.tag == "button") {
         return Value(type == "button" || type == "reset" ? type : "submit");
@@ -122,7 +129,15 @@ class FakeDom::Element : public FakeDom::Object {
     value = *text;
     return true;
   }
-  std::optional<Value> DoCall(std::string_view name, std::span<const Value>) override {
+  std::optional<Value> DoCall(std::string_view name, std::span<const Value> arguments) override {
+    if (name == "getElementsByTagName" && arguments.size() == 1) {
+      const auto* tag = std::get_if<Text>(&arguments[0]);
+      if (tag == nullptr) return std::nullopt;
+      // Only the body has descendants; "*" means all of them.
+      const std::string lower = Lower(*tag);
+      return dom_.Hand(dom_.objects_.emplace_back(std::make_unique<Collection>(
+          dom_, this != dom_.body_ ? "\x01" : lower == "*" ? "" : lower)).get());
+    }
     if (name != "click") return std::nullopt;
     ++clicks;
     return Value();
@@ -146,10 +161,8 @@ std::optional<Value> FakeDom::Collection::DoCall(std::string_view name,
   if (name == "tags") {
     const auto* tag = std::get_if<Text>(&arguments[0]);
     if (tag == nullptr || !tag_.empty()) return std::nullopt;
-    std::string lower = *tag;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return dom_.Hand(dom_.objects_.emplace_back(std::make_unique<Collection>(dom_, lower)).get());
+    return dom_.Hand(
+        dom_.objects_.emplace_back(std::make_unique<Collection>(dom_, Lower(*tag))).get());
   }
   if (name == "item") {
     const auto* index = std::get_if<double>(&arguments[0]);
@@ -194,6 +207,10 @@ std::vector<FakeDom::Element*> FakeDom::Attached(std::string_view tag) const {
     if (element->attached && (tag.empty() || element->data.tag == tag)) out.push_back(element);
   }
   return out;
+}
+
+const PageElement& FakeDom::element(int index) const {
+  return elements_.at(static_cast<size_t>(index))->data;
 }
 
 const std::string& FakeDom::value(int index) const {

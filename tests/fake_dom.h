@@ -48,6 +48,7 @@ class FakeDom {
   // How many by-name calls reached the page.
   int calls() const { return calls_; }
 
+  const PageElement& element(int index) const;
   const std::string& value(int index) const;
   int clicks(int index) const;
   // The index of the element an object refers to, or -1 when it is none of them.

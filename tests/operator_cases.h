@@ -2,6 +2,7 @@
 // the fake page of the unit tests and real pages in the browser engine.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct OperatorCase {
   std::string text;     // kFillTextBox only
   int expected = -1;    // index of the element found, filled or clicked; -1 for none
   int position = 0;     // kFindFormElement only: the position counter afterwards
+  // Where the Windows browser control's document modes below 10 change the row: there an
+  // input of type tel, search or email reports its type as "text", so it is a text box.
+  std::optional<int> belowMode10 = {};
 };
 
 // Names the case in test output instead of dumping its bytes.
@@ -45,9 +49,11 @@ inline std::vector<OperatorCase> OperatorCases() {
       {"FillRefusedOnHidden", {{"input", "hidden", "phone-number", "phone-number", ""}},
        Action::kFillTextBox, "phone-number", 0, "", "5", -1},
       {"FillRefusedOnTel", {{"input", "tel", "", "phone-number", ""}}, Action::kFillTextBox,
-       "phone-number", 0, "", "5", -1},
+       "phone-number", 0, "", "5", -1, 0, 0},
       {"FillRefusedOnSearch", {{"input", "search", "", "phone-number", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "5", -1},
+       Action::kFillTextBox, "phone-number", 0, "", "5", -1, 0, 0},
+      {"FillRefusedOnEmail", {{"input", "email", "", "phone-number", ""}},
+       Action::kFillTextBox, "phone-number", 0, "", "5", -1, 0, 0},
       {"FillSkipsOneMatchByName",
        {{"input", "text", "n", "", ""}, {"input", "text", "n", "", ""}}, Action::kFillTextBox,
        "n", 1, "", "x", 1},

@@ -9,6 +9,8 @@ namespace quillo {
 namespace win32 {
 namespace {
 
+std::optional<Value> DescendantsOf(AutomationObject element);
+
 // The handle side of one wrapped interface. Each of its references is one reference on the
 // COM object, so the object sees every copy of a handle come and go. It owns itself while
 // any reference is left.
@@ -38,7 +40,10 @@ class ComDispatch final : public Dispatch {
   }
 
   std::optional<Value> Get(std::string_view name) override {
-    return Invoke(name, DISPATCH_PROPERTYGET, {});
+    bool unknown = false;
+    std::optional<Value> value = Invoke(name, DISPATCH_PROPERTYGET, {}, &unknown);
+    if (!value && unknown && name == "all") return DescendantsOf(AutomationObject::Share(this));
+    return value;
   }
   bool Put(std::string_view name, const Value& value) override {
     return Invoke(name, DISPATCH_PROPERTYPUT, std::span<const Value>(&value, 1)).has_value();
@@ -53,13 +58,15 @@ class ComDispatch final : public Dispatch {
   IDispatch* object() const noexcept { return object_.get(); }
 
  private:
-  std::optional<Value> Invoke(std::string_view name, WORD flags, std::span<const Value> arguments) {
+  // unknown, when given, tells whether the object lacks the name altogether.
+  std::optional<Value> Invoke(std::string_view name, WORD flags, std::span<const Value> arguments,
+                              bool* unknown = nullptr) {
     std::u16string nameBuffer = TextToUtf16(name);  // GetIDsOfNames wants a writable one
     LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(nameBuffer.data())};
     DISPID id = DISPID_UNKNOWN;
-    if (FAILED(object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
-      return std::nullopt;
-    }
+    const HRESULT lookup = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (unknown != nullptr) *unknown = lookup == DISP_E_UNKNOWNNAME;
+    if (FAILED(lookup)) return std::nullopt;
     // The arguments travel last first.
     ScopedVariantArray variants(arguments.size());
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -84,6 +91,51 @@ class ComDispatch final : public Dispatch {
   std::unique_ptr<ComDispatch> self_;
   int refs_ = 1;
 };
+
+// What element.all is where the engine has it: the element's descendants, with tags(name)
+// for those of one tag name. The engine drops element.all in its newest document mode, but
+// its elements answer getElementsByTagName in every mode, with the same lists.
+class Descendants final : public Dispatch {
+ public:
+  static Dispatch* Create(AutomationObject element, AutomationObject everything) {
+    auto owner = std::make_unique<Descendants>(std::move(element), std::move(everything));
+    Descendants* created = owner.get();
+    created->self_ = std::move(owner);
+    return created;
+  }
+
+  Descendants(AutomationObject element, AutomationObject everything)
+      : element_(std::move(element)), everything_(std::move(everything)) {}
+
+  void AddRef() noexcept override { ++refs_; }
+  void Release() noexcept override {
+    if (--refs_ == 0) const std::unique_ptr<Descendants> self = std::move(self_);
+  }
+  std::optional<Value> Get(std::string_view name) override {
+    if (name != "length") return std::nullopt;
+    return everything_.get()->Get(name);
+  }
+  bool Put(std::string_view, const Value&) override { return false; }
+  std::optional<Value> Call(std::string_view name, std::span<const Value> arguments) override {
+    if (name == "tags") return element_.get()->Call("getElementsByTagName", arguments);
+    if (name == "item") return everything_.get()->Call(name, arguments);
+    return std::nullopt;
+  }
+
+ private:
+  AutomationObject element_;      // never empty
+  AutomationObject everything_;  // its getElementsByTagName("*"), a live list; never empty
+  std::unique_ptr<Descendants> self_;
+  int refs_ = 1;
+};
+
+// The element's descendants, or nothing when the object has no getElementsByTagName either.
+std::optional<Value> DescendantsOf(AutomationObject element) {
+  AutomationObject everything = element.CallObject("getElementsByTagName", "*");
+  if (everything.IsEmpty()) return std::nullopt;
+  return Value(
+      AutomationObject::Adopt(Descendants::Create(std::move(element), std::move(everything))));
+}
 
 // The object's IDispatch in a new wrapper with one reference, or nullptr when it has none.
 Dispatch* NewWrapper(IUnknown* object) {

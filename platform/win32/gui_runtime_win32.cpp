@@ -37,7 +37,7 @@ struct Control {
   const ControlSpec* spec = nullptr;
   rules::Placement place{};
   HWND window = nullptr;  // a child of the main window, destroyed with it
-  std::unique_ptr<BrowserSite> browser;
+  win32::ComPtr<BrowserSite> browser;  // the box's reference to its site
   std::unique_ptr<win32::HyperlinkBox> link;
   win32::ScopedBrush brush;  // the background, when the table gives one
 };
@@ -51,7 +51,7 @@ struct Runtime {
   win32::ScopedIcon bigIcon;
   win32::ScopedIcon smallIcon;
   UINT dpi = USER_DEFAULT_SCREEN_DPI;
-  HWND lastFocus = nullptr;  // the last control in sight that held the focus
+  HWND lastFocus = nullptr;  // the last window in sight that held the focus (in a control)
   bool closed = true;
   std::optional<win32::ScopedOleInit> ole;  // for the browser controls
 };
@@ -252,10 +252,16 @@ void MoveFocus(bool backwards) {
   if (to) FocusControl(*FindControl(order[*to]));
 }
 
+// Back to the window that held the focus last, also inside a browser box (its control's own
+// window: the box's host window takes no keys), or else to the first of the tab order.
 void RestoreFocus() {
   Runtime& r = runtime();
   Control* control = ControlOf(r.lastFocus);
-  if (control == nullptr || !TakesFocus(*control)) control = FirstInTabOrder();
+  if (control != nullptr && TakesFocus(*control)) {
+    SetFocus(r.lastFocus);
+    return;
+  }
+  control = FirstInTabOrder();
   if (control != nullptr) SetFocus(control->window);
 }
 
@@ -269,7 +275,7 @@ void WatchFocus() {
   if (!control->place.inSight) {
     RestoreFocus();
   } else {
-    r.lastFocus = control->window;
+    r.lastFocus = focus;
   }
 }
 
@@ -355,8 +361,12 @@ void CreateControl(Control& control, int id) {
   const RECT bounds = Bounds(control.place);
   if (spec.kind == ControlKind::BrowserBox) {
     // The box's host window is always shown; one out of sight stands outside the client area.
-    control.browser =
-        std::make_unique<BrowserSite>(r.window.get(), id, bounds, ResolveAddress(spec.address));
+    // Tab at the end of a page goes on round the window; only the boxes in sight hand a
+    // page's new windows to the user's browser.
+    BrowserSite::Host host{.tab = [](bool backwards) { MoveFocus(backwards); },
+                           .opensOutside = spec.shown};
+    control.browser = BrowserSite::Create(r.window.get(), id, bounds,
+                                          ResolveAddress(spec.address), std::move(host));
     control.window = control.browser->window();
     return;
   }
@@ -409,7 +419,10 @@ void StartOle() {
 
 void TearDownWindow() {
   Runtime& r = runtime();
-  for (auto& control : r.controls) control->browser.reset();  // before their windows go
+  for (auto& control : r.controls) {  // before their windows go
+    if (control->browser) control->browser->Close();
+    control->browser.Reset();
+  }
   r.window.Reset();
   r.controls.clear();
   r.lastFocus = nullptr;
@@ -417,23 +430,29 @@ void TearDownWindow() {
 }
 
 // Gives the focused browser box's control the first look at keys, then moves the focus on
-// Tab, then translates and dispatches.
-void ProcessMessage(MSG& message) {
+// Tab, then translates and dispatches. Where the focus went is noted after each message,
+// also after a key the box or the tab order took.
+bool HandleKey(MSG& message) {
   Runtime& r = runtime();
-  if (message.message == WM_KEYDOWN || message.message == WM_KEYUP) {
-    if (Control* control = ControlOf(GetFocus());
-        control != nullptr && control->browser && control->browser->TranslateKey(message)) {
-      return;
-    }
-    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && r.window &&
-        IsChild(r.window.get(), message.hwnd) && GetKeyState(VK_CONTROL) >= 0 &&
-        GetKeyState(VK_MENU) >= 0) {
-      MoveFocus(GetKeyState(VK_SHIFT) < 0);
-      return;
-    }
+  if (message.message != WM_KEYDOWN && message.message != WM_KEYUP) return false;
+  if (Control* control = ControlOf(GetFocus());
+      control != nullptr && control->browser && control->browser->TranslateKey(message)) {
+    return true;
   }
-  TranslateMessage(&message);
-  DispatchMessageW(&message);
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && r.window &&
+      IsChild(r.window.get(), message.hwnd) && GetKeyState(VK_CONTROL) >= 0 &&
+      GetKeyState(VK_MENU) >= 0) {
+    MoveFocus(GetKeyState(VK_SHIFT) < 0);
+    return true;
+  }
+  return false;
+}
+
+void ProcessMessage(MSG& message) {
+  if (!HandleKey(message)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
   WatchFocus();
 }
 

@@ -1,14 +1,73 @@
 #include "com_page.h"
 
+#include <mshtmdid.h>
+
 #include <algorithm>
 
 #include "dispatch_win.h"
 
 namespace quillo::testing {
 
+// What the engine answers, from Microsoft's documentation and Wine's conformance tests (which
+// record Windows' results): GetIDsOfNames matches names regardless of case and gives
+// DISP_E_UNKNOWNNAME for a name the object lacks, with the fixed ids of mshtmdid.h, a
+// collection's item being its default member (Wine's dlls/mshtml/dispex.c and tests/dom.c).
+// item(index) past the end gives S_OK and VT_NULL, a negative index E_INVALIDARG (tests/dom.c).
+// Elements have no "all" in document mode 11 (MS-DOM2CE 2.1.3.1; Wine's htmlelem.c hides it
+// there), but getElementsByTagName in every mode; inputs report the types tel, search and
+// email only from mode 10 and "text" below it (tests/documentmode.js).
+struct ComPage::Member {
+  const char* name;
+  DISPID id;
+};
+
+namespace {
+
+// mshtmdid.h's ids are unsigned.
+constexpr DISPID Id(unsigned long raw) { return static_cast<DISPID>(raw); }
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+}  // namespace
+
+const std::vector<ComPage::Member>& ComPage::MembersOf(std::string_view kind) {
+  static const std::vector<Member> document = {{"body", Id(DISPID_IHTMLDOCUMENT2_BODY)}};
+  static const std::vector<Member> collection = {
+      {"length", Id(DISPID_IHTMLELEMENTCOLLECTION_LENGTH)},
+      {"item", DISPID_VALUE},
+      {"tags", Id(DISPID_IHTMLELEMENTCOLLECTION_TAGS)}};
+  static const std::vector<Member> element = {
+      {"id", Id(DISPID_IHTMLELEMENT_ID)},
+      {"title", Id(DISPID_IHTMLELEMENT_TITLE)},
+      {"click", Id(DISPID_IHTMLELEMENT_CLICK)},
+      {"all", Id(DISPID_IHTMLELEMENT_ALL)},
+      {"getElementsByTagName", Id(DISPID_IHTMLELEMENT2_GETELEMENTSBYTAGNAME)}};
+  static const std::vector<Member> named = [] {
+    std::vector<Member> members = element;
+    members.push_back({"name", Id(DISPID_IHTMLINPUTELEMENT_NAME)});
+    return members;
+  }();
+  static const std::vector<Member> control = [] {
+    std::vector<Member> members = named;
+    members.push_back({"type", Id(DISPID_IHTMLINPUTELEMENT_TYPE)});
+    members.push_back({"value", Id(DISPID_IHTMLINPUTELEMENT_VALUE)});
+    return members;
+  }();
+  if (kind == "#document") return document;
+  if (kind == "#collection") return collection;
+  if (kind == "input" || kind == "button" || kind == "textarea") return control;
+  if (kind == "select" || kind == "a" || kind == "form") return named;
+  return element;
+}
+
 class ComPage::Object : public IHTMLDocument {
  public:
-  Object(ComPage& page, AutomationObject inner) : page_(page), inner_(std::move(inner)) {}
+  Object(ComPage& page, AutomationObject inner, const std::vector<Member>& members)
+      : page_(page), inner_(std::move(inner)), members_(members) {}
   virtual ~Object() = default;
   const AutomationObject& inner() const { return inner_; }
 
@@ -42,19 +101,20 @@ class ComPage::Object : public IHTMLDocument {
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
-    std::vector<std::string>& known = page_.names_;
-    for (UINT i = 0; i < count; ++i) {
-      const std::string name = TextFromUtf16(reinterpret_cast<const char16_t*>(names[i]));
-      auto found = std::find(known.begin(), known.end(), name);
-      if (found == known.end()) found = known.insert(known.end(), name);
-      ids[i] = static_cast<DISPID>(found - known.begin()) + 1;
-    }
+    std::fill(ids, ids + count, DISPID_UNKNOWN);
+    // The names after the first would be named arguments, which none of these members takes.
+    if (count != 1) return DISP_E_UNKNOWNNAME;
+    const std::string name = TextFromUtf16(reinterpret_cast<const char16_t*>(names[0]));
+    const Member* member = Find([&](const Member& m) { return SameName(m.name, name); });
+    if (member == nullptr) return DISP_E_UNKNOWNNAME;
+    ids[0] = member->id;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
                                    VARIANT* result, EXCEPINFO* exception, UINT*) override {
-    if (id < 1 || static_cast<size_t>(id) > page_.names_.size()) return DISP_E_MEMBERNOTFOUND;
-    const std::string& name = page_.names_[static_cast<size_t>(id) - 1];
+    const Member* member = Find([&](const Member& m) { return m.id == id; });
+    if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
+    const std::string name = member->name;
     std::vector<Value> arguments;
     for (UINT i = parameters->cArgs; i > 0; --i) {
       const VARIANT& argument = parameters->rgvarg[i - 1];
@@ -75,8 +135,18 @@ class ComPage::Object : public IHTMLDocument {
       }
       if (inner_.get()->Put(name, arguments[0])) answer = Value();
     } else {
+      if (name == "item" && arguments.size() == 1 && std::holds_alternative<double>(arguments[0]) &&
+          std::get<double>(arguments[0]) < 0) {
+        return E_INVALIDARG;
+      }
       if ((flags & DISPATCH_PROPERTYGET) && arguments.empty()) answer = inner_.get()->Get(name);
       if (!answer && (flags & DISPATCH_METHOD)) answer = inner_.get()->Call(name, arguments);
+      if (answer && name == "type" && page_.mode_ < 10) {
+        const auto* type = std::get_if<Text>(&*answer);
+        if (type != nullptr && (*type == "tel" || *type == "search" || *type == "email")) {
+          answer = Value(Text("text"));
+        }
+      }
     }
     if (!answer) {
       // As a page's script exception.
@@ -88,7 +158,9 @@ class ComPage::Object : public IHTMLDocument {
     }
     if (result == nullptr) return S_OK;
     VariantInit(result);
-    if (const auto* number = std::get_if<double>(&*answer)) {
+    if (name == "item" && std::holds_alternative<std::monostate>(*answer)) {
+      V_VT(result) = VT_NULL;
+    } else if (const auto* number = std::get_if<double>(&*answer)) {
       V_VT(result) = VT_R8;
       V_R8(result) = *number;
     } else if (const auto* text = std::get_if<Text>(&*answer)) {
@@ -98,8 +170,14 @@ class ComPage::Object : public IHTMLDocument {
                                          static_cast<UINT>(wide.size()));
     } else if (auto* object = std::get_if<AutomationObject>(&*answer);
                object && !object->IsEmpty()) {
+      // What the object is follows from the member that gave it.
+      const bool collection = name == "all" || name == "tags" || name == "getElementsByTagName";
+      const int index = page_.dom_.IndexOf(*object);
+      const std::string kind = collection     ? "#collection"
+                               : index != -1 ? page_.dom_.element(index).tag
+                                              : "body";
       V_VT(result) = VT_DISPATCH;
-      V_DISPATCH(result) = page_.Serve(std::move(*object));
+      V_DISPATCH(result) = page_.Serve(std::move(*object), MembersOf(kind));
       V_DISPATCH(result)->AddRef();
     }
     return S_OK;
@@ -110,20 +188,32 @@ class ComPage::Object : public IHTMLDocument {
   }
 
  private:
+  // The member that pred picks, of those the object has in the page's mode, or nullptr.
+  template <typename Pred>
+  const Member* Find(Pred pred) const {
+    for (const Member& member : members_) {
+      if (member.id == Id(DISPID_IHTMLELEMENT_ALL) && page_.mode_ >= 11) continue;
+      if (pred(member)) return &member;
+    }
+    return nullptr;
+  }
+
   ComPage& page_;
   AutomationObject inner_;
+  const std::vector<Member>& members_;
   ULONG refs_ = 0;
 };
 
-ComPage::ComPage(FakeDom& dom) : dom_(dom), document_(Serve(dom.Document())) {}
+ComPage::ComPage(FakeDom& dom, int documentMode)
+    : dom_(dom), mode_(documentMode), document_(Serve(dom.Document(), MembersOf("#document"))) {}
 
 ComPage::~ComPage() = default;
 
 IUnknown* ComPage::document() const { return document_; }
 
-ComPage::Object* ComPage::Serve(AutomationObject inner) {
+ComPage::Object* ComPage::Serve(AutomationObject inner, const std::vector<Member>& members) {
   std::unique_ptr<Object>& served = objects_[inner.get()];
-  if (!served) served = std::make_unique<Object>(*this, std::move(inner));
+  if (!served) served = std::make_unique<Object>(*this, std::move(inner), members);
   return served.get();
 }
 

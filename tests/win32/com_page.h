@@ -1,9 +1,11 @@
-// A fake page (fake_dom.h) served over the system's IDispatch, as a browser serves its
-// document: each of the page's objects gets one COM object that answers QueryInterface for
-// IDispatch (the document also for the document interface) and turns GetIDsOfNames and
-// Invoke into the page's by-name calls. Writes must name their value DISPID_PROPERTYPUT; a
-// call the page rejects fails with DISP_E_EXCEPTION. It counts the COM references it handed
-// out and notes a last one that went while COM was not initialised on the thread.
+// A fake page (fake_dom.h) served over the system's IDispatch, as the browser control serves
+// its document in a given document mode (7 to 11): each of the page's objects gets one COM
+// object that answers QueryInterface for IDispatch (the document also for the document
+// interface) and turns GetIDsOfNames and Invoke into the page's by-name calls. Names are
+// those of the engine's own objects, with its fixed ids, matched regardless of case. Writes
+// must name their value DISPID_PROPERTYPUT; a call the page rejects fails with
+// DISP_E_EXCEPTION. It counts the COM references it handed out and notes a last one that
+// went while COM was not initialised on the thread.
 #pragma once
 
 #include "window_api.h"
@@ -11,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "automation.h"
@@ -20,7 +23,7 @@ namespace quillo::testing {
 
 class ComPage {
  public:
-  explicit ComPage(FakeDom& dom);
+  explicit ComPage(FakeDom& dom, int documentMode = 11);
   ~ComPage();
   ComPage(const ComPage&) = delete;
   ComPage& operator=(const ComPage&) = delete;
@@ -36,13 +39,15 @@ class ComPage {
 
  private:
   class Object;
-  Object* Serve(AutomationObject inner);
+  struct Member;
+  static const std::vector<Member>& MembersOf(std::string_view kind);
+  Object* Serve(AutomationObject inner, const std::vector<Member>& members);
   void Released();
 
   FakeDom& dom_;
+  const int mode_;
   std::map<const Dispatch*, std::unique_ptr<Object>> objects_;  // one per page object
   Object* document_ = nullptr;
-  std::vector<std::string> names_;  // DISPID - 1 to name
   int live_ = 0;
   bool overReleased_ = false;
   bool releasedWithoutCom_ = false;

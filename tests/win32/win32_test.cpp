@@ -29,9 +29,10 @@ using win32::ScopedKernelHandle;
 using win32::ScopedVariant;
 using win32::ScopedWindow;
 
-// A fake page and its face over IDispatch.
+// A fake page and its face over IDispatch, in a document mode.
 struct Page {
-  explicit Page(const std::vector<PageElement>& elements = {}) : dom(elements), com(dom) {}
+  explicit Page(const std::vector<PageElement>& elements = {}, int mode = 11)
+      : dom(elements), com(dom, mode) {}
   FakeDom dom;
   ComPage com;
 };
@@ -233,19 +234,22 @@ class RealWindows : public WindowsUnderTest {
 
 
 TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
-  Page page(GetParam().page);
-  HWND browser = MakeBrowser(page);
-  {
-    WebPageOperator op;
-    ASSERT_TRUE(op.Bind(Handle(browser)));
-    PageOfDocument pageUnderTest(page);
-    RunOperatorCase(GetParam(), op, pageUnderTest);
-    // Only the operator's own document reference is left.
-    EXPECT_EQ(page.com.liveReferences(), 1);
+  for (int mode = 7; mode <= 11; ++mode) {
+    SCOPED_TRACE("document mode " + std::to_string(mode));
+    Page page(GetParam().page, mode);
+    HWND browser = MakeBrowser(page);
+    {
+      WebPageOperator op;
+      ASSERT_TRUE(op.Bind(Handle(browser)));
+      PageOfDocument pageUnderTest(page);
+      RunOperatorCase(GetParam(), op, pageUnderTest, mode);
+      // Only the operator's own document reference is left.
+      EXPECT_EQ(page.com.liveReferences(), 1);
+    }
+    EXPECT_EQ(page.com.liveReferences(), 0);
+    EXPECT_FALSE(page.com.overReleased());
+    EXPECT_FALSE(page.com.releasedWithoutCom());
   }
-  EXPECT_EQ(page.com.liveReferences(), 0);
-  EXPECT_FALSE(page.com.overReleased());
-  EXPECT_FALSE(page.com.releasedWithoutCom());
 }
 
 INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorCases()),
