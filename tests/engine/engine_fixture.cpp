@@ -49,8 +49,8 @@ bool EnginePage::LoadBody(const QString& body) {
 QVariant EnginePage::Evaluate(const QString& script, quint32 world, int timeoutMs) {
   auto result = std::make_shared<std::optional<QVariant>>();
   box_->page()->runJavaScript(script, world, [result](const QVariant& value) { *result = value; });
-  QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs);
-  return result->value_or(QVariant());
+  if (!QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs)) return QVariant();
+  return **result;
 }
 
 Pressed EnginePage::Press(WebPageOperator& op, std::string_view number) {

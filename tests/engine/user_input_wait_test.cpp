@@ -37,7 +37,7 @@ TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
   pressing = true;
   EXPECT_TRUE(op.FillTextBox("phone-number", "1", 0));
   pressing = false;
-  QTest::qWaitFor([&] { return clicks[0] > 0; }, 3000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return clicks[0] > 0; }, 3000));
   EXPECT_EQ(clicks[0], 1);
   EXPECT_EQ(clicks[1], 0);
 }

@@ -10,8 +10,8 @@ namespace quillo::testing {
 QVariant Evaluate(QWebEngineView& view, const QString& script, int timeoutMs) {
   auto result = std::make_shared<std::optional<QVariant>>();
   view.page()->runJavaScript(script, [result](const QVariant& value) { *result = value; });
-  QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs);
-  return result->value_or(QVariant());
+  if (!QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs)) return QVariant();
+  return **result;
 }
 
 }  // namespace quillo::testing
