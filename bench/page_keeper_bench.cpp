@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 
@@ -30,18 +31,14 @@ QString WritePage(bool spin) {
 }
 
 void Load(const QString& path) {
-  bool loaded = false;
-  QWebEnginePage* web = Page().box().page();
-  const auto connection =
-      QObject::connect(web, &QWebEnginePage::loadFinished, web, [&] { loaded = true; });
+  QSignalSpy loaded(Page().box().page(), &QWebEnginePage::loadFinished);
   Page().box().load(QUrl::fromLocalFile(path));
-  WaitUntil([&] { return loaded; }, 10000);
-  QObject::disconnect(connection);
+  loaded.wait(10000);
 }
 
 // Presses until one works; the seconds since clock started.
 void PressUntilItWorks(benchmark::State& state, const QElapsedTimer& clock) {
-  while (!PressWorks(Page())) WaitUntil([] { return false; }, 10);
+  while (!Page().Press().works()) QTest::qWait(10);
   state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
 }
 
@@ -51,7 +48,7 @@ void BM_CrashToWorkingPress(benchmark::State& state) {
     Page().box().keeper().setTimings({});  // the waits start afresh, as after a calm spell
     QElapsedTimer clock;
     clock.start();
-    KillRenderer(Page().box().page());
+    Page().KillRenderer();
     PressUntilItWorks(state, clock);
   }
 }

@@ -33,37 +33,37 @@ class WebPageOperator {
   // Initialises COM on the calling thread (the GUI thread).
   WebPageOperator();
   // Releases the document object, then uninitialises COM once.
-  virtual ~WebPageOperator();
+  ~WebPageOperator();
 
   // A new operator that shares the document object and the bound window, with its own COM
   // initialisation.
-  virtual std::unique_ptr<WebPageOperator> Copy() const;
+  std::unique_ptr<WebPageOperator> Copy() const;
 
   // Binds to a browser box's window: checks the handle, keeps it as the bound window and
   // acquires the document shown at or below it. True when a document object is held after.
-  virtual bool Bind(std::int32_t window);
+  bool Bind(std::int32_t window);
   // A new reference to the held document object (empty when none is held).
-  virtual AutomationObject GetDocument() const;
+  AutomationObject GetDocument() const;
   // Gives up the held document object; the bound window stays.
-  virtual void ReleaseDocument();
+  void ReleaseDocument();
   // The first browser document window strictly below parent, depth first and pre-order, or
   // 0. Lets the GUI runtime process pending messages between siblings.
-  virtual std::int32_t FindBrowserServerWindow(std::int32_t parent);
+  std::int32_t FindBrowserServerWindow(std::int32_t parent);
   // Asks the browser document window at or below window for its document and stores the
   // answer in document. True when the document request succeeded.
-  virtual bool AcquireDocument(std::int32_t window, AutomationObject& document);
+  bool AcquireDocument(std::int32_t window, AutomationObject& document);
   // The element search: input elements, then (when typeFilter contains "button") button
   // elements, whose type occurs in typeFilter, matched by name, id or title against key
   // (passing over skip matches) or by their 1-based position among the candidates.
   // position counts the candidates met; it is the found element's position, or -1.
-  virtual AutomationObject FindFormElement(std::string_view typeFilter, std::string_view key,
-                                           std::int32_t skip, std::int32_t& position);
-  virtual AutomationObject FindTextBox(std::string_view key, std::int32_t skip);
+  AutomationObject FindFormElement(std::string_view typeFilter, std::string_view key,
+                                   std::int32_t skip, std::int32_t& position);
+  AutomationObject FindTextBox(std::string_view key, std::int32_t skip);
   // Writes text unchanged into the text box's value. True when the write succeeded.
-  virtual bool FillTextBox(std::string_view key, std::string_view text, std::int32_t skip);
-  virtual AutomationObject FindButton(std::string_view key, std::int32_t skip);
+  bool FillTextBox(std::string_view key, std::string_view text, std::int32_t skip);
+  AutomationObject FindButton(std::string_view key, std::int32_t skip);
   // Calls the button's own click. True when a button was found.
-  virtual bool ClickButton(std::string_view key, std::int32_t skip);
+  bool ClickButton(std::string_view key, std::int32_t skip);
 
   std::int32_t boundWindow() const { return boundWindow_; }
 

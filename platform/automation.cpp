@@ -103,26 +103,7 @@ bool AutomationObject::PutText(std::string_view name, std::string_view value) co
   return object_ != nullptr && object_->Put(name, Value(Text(value)));
 }
 
-bool AutomationObject::PutNumber(std::string_view name, double value) const {
-  return object_ != nullptr && object_->Put(name, Value(value));
-}
-
 void AutomationObject::Call(std::string_view name) const { CallValue(object_, name, {}); }
-
-void AutomationObject::Call(std::string_view name, std::string_view argument) const {
-  const Value arguments[] = {Text(argument)};
-  CallValue(object_, name, arguments);
-}
-
-void AutomationObject::Call(std::string_view name, double argument) const {
-  const Value arguments[] = {argument};
-  CallValue(object_, name, arguments);
-}
-
-AutomationObject AutomationObject::CallObject(std::string_view name) const {
-  auto value = CallValue(object_, name, {});
-  return value ? AsObject(std::move(*value)) : AutomationObject();
-}
 
 AutomationObject AutomationObject::CallObject(std::string_view name,
                                               std::string_view argument) const {

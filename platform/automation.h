@@ -66,12 +66,8 @@ class AutomationObject {
   double GetNumber(std::string_view name) const;
 
   bool PutText(std::string_view name, std::string_view value) const;
-  bool PutNumber(std::string_view name, double value) const;
 
   void Call(std::string_view name) const;
-  void Call(std::string_view name, std::string_view argument) const;
-  void Call(std::string_view name, double argument) const;
-  AutomationObject CallObject(std::string_view name) const;
   AutomationObject CallObject(std::string_view name, std::string_view argument) const;
   AutomationObject CallObject(std::string_view name, double argument) const;
 

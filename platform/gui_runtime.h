@@ -1,7 +1,9 @@
 // Services of the GUI runtime that the core needs without knowing the toolkit: the window
 // described as data, the message loop, exit and the end routine, control texts, control
-// window handles and processing pending messages. The Qt backend implements them in
-// qt/gui_runtime_qt.cpp; nothing here names a toolkit.
+// window handles and processing pending messages. Each backend implements them, the Qt one in
+// qt/gui_runtime_qt.cpp and the Windows one in win32/gui_runtime_win32.cpp, following the
+// rules of window_rules.h; Exit and the end routines are the core's own. Nothing here names a
+// toolkit.
 #pragma once
 
 #include <cstdint>
@@ -111,8 +113,9 @@ Text ReadControlText(std::string_view name);
 // selection where the new text still holds it.
 void WriteControlText(std::string_view name, std::string_view text);
 
-// The native window of the named control: for a browser box its window in the window
-// registry, with the browser's document window below it. 0 for anything else.
+// The native window of the named control: for a browser box its window (an HWND on Windows,
+// a window of the window registry elsewhere), with the browser's document window below it.
+// 0 for anything else.
 std::int32_t ControlWindowHandle(std::string_view name);
 
 }  // namespace quillo

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <algorithm>
+#include <optional>
+
+#include "window_rules.h"
 
 namespace quillo::qt {
 
@@ -20,25 +23,23 @@ void FormWindow::closeEvent(QCloseEvent* event) {
 bool FormWindow::focusNextPrevChild(bool next) {
   if (chain_.empty()) return QWidget::focusNextPrevChild(next);
   // The control that holds the focus, or holds the widget that does (a page's render widget).
-  const auto n = static_cast<std::ptrdiff_t>(chain_.size());
-  std::ptrdiff_t at = next ? -1 : 0;
+  std::optional<size_t> at;
   for (QWidget* focus = QApplication::focusWidget(); focus != nullptr && focus != this;
        focus = focus->parentWidget()) {
     auto found = std::find(chain_.begin(), chain_.end(), focus);
     if (found != chain_.end()) {
-      at = found - chain_.begin();
+      at = static_cast<size_t>(found - chain_.begin());
       break;
     }
   }
-  for (std::ptrdiff_t step = 1; step <= n; ++step) {
-    QWidget* candidate = chain_[static_cast<size_t>(((at + (next ? step : -step)) % n + n) % n)];
-    if (candidate != nullptr && candidate->isVisible() && candidate->isEnabled() &&
-        (candidate->focusPolicy() & Qt::TabFocus) != 0) {
-      candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-      return true;
-    }
-  }
-  return false;
+  const auto to = rules::TabStep(chain_.size(), at, !next, [this](size_t i) {
+    const QWidget* candidate = chain_[i];
+    return candidate != nullptr && candidate->isVisible() && candidate->isEnabled() &&
+           (candidate->focusPolicy() & Qt::TabFocus) != 0;
+  });
+  if (!to) return false;
+  chain_[*to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
 }
 
 }  // namespace quillo::qt

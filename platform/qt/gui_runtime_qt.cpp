@@ -11,7 +11,6 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -27,6 +26,7 @@
 #include "hyperlink_box.h"
 #include "process_switches.h"
 #include "window_registry.h"
+#include "window_rules.h"
 
 namespace quillo {
 namespace {
@@ -45,8 +45,8 @@ class LeftButtonRelay : public QObject {
         const Qt::KeyboardModifiers keys = press->modifiers();
         const std::int32_t arguments[] = {
             press->position().toPoint().x(), press->position().toPoint().y(),
-            (keys & Qt::ControlModifier ? 1 : 0) | (keys & Qt::ShiftModifier ? 2 : 0) |
-                (keys & Qt::AltModifier ? 4 : 0)};
+            rules::ModifierMask(keys & Qt::ControlModifier, keys & Qt::ShiftModifier,
+                                keys & Qt::AltModifier)};
         handler_(arguments);
       }
     }
@@ -65,7 +65,6 @@ struct Runtime {
   std::unique_ptr<QApplication> application;  // only when the runtime started the toolkit
   std::unique_ptr<qt::FormWindow> window;
   std::map<std::string, QPointer<QWidget>, std::less<>> controls;
-  std::vector<std::function<void()>> endRoutines;
   const WindowSpec* spec = nullptr;
   // The calling boxes whose call button the user has pressed, boxes started or not.
   std::set<std::string, std::less<>> callAsked;
@@ -101,7 +100,7 @@ void Bind(QWidget* widget, const std::vector<EventBinding>& events) {
   }
 }
 
-QWidget* CreateControl(const ControlSpec& spec, const QRect& client, QWidget* parent) {
+QWidget* CreateControl(const ControlSpec& spec, const WindowSpec& window, QWidget* parent) {
   const QString caption = FromUtf8(spec.caption);
   QWidget* widget = nullptr;
   switch (spec.kind) {
@@ -137,10 +136,13 @@ QWidget* CreateControl(const ControlSpec& spec, const QRect& client, QWidget* pa
   }
   widget->setObjectName(FromUtf8(spec.name));
   widget->setAccessibleName(caption.isEmpty() ? FromUtf8(spec.name) : caption);
-  widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
-  widget->setFocusPolicy(spec.focusable ? Qt::StrongFocus : Qt::NoFocus);
-  // A control the user cannot see never takes the focus.
-  if (!spec.shown || !widget->geometry().intersects(client)) widget->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches the controls of the tab order; other focusable ones take the focus only from
+  // a click, and a control the user cannot see never takes it.
+  const rules::Placement place = rules::Place(spec, window);
+  widget->setGeometry(place.left, place.top, place.width, place.height);
+  widget->setFocusPolicy(place.tabStop      ? Qt::StrongFocus
+                         : place.takesFocus ? Qt::ClickFocus
+                                            : Qt::NoFocus);
   if (spec.textColour != nullptr || spec.backgroundColour != nullptr) {
     QPalette colours = widget->palette();
     if (spec.textColour != nullptr) {
@@ -154,14 +156,7 @@ QWidget* CreateControl(const ControlSpec& spec, const QRect& client, QWidget* pa
     }
     widget->setPalette(colours);
   }
-  // A browser box out of the user's sight stays shown, outside the client area, so that
-  // its page stays live: a hidden page is throttled, and one without a view is discarded.
-  bool shown = spec.shown;
-  if (!spec.shown && spec.kind == ControlKind::BrowserBox) {
-    if (widget->geometry().intersects(client)) widget->move(client.right() + 1, spec.top);
-    shown = true;
-  }
-  widget->setVisible(shown);
+  widget->setVisible(place.shown);
   Bind(widget, spec.events);
   return widget;
 }
@@ -175,19 +170,12 @@ QIcon LoadIcon(std::string_view name) {
   return icon;
 }
 
-// Tab moves among the controls of the window's tab order; focusable controls not in it take
-// the focus only from a click.
+// Tab moves among the controls of the window's tab order.
 void ApplyTabOrder() {
   Runtime& r = runtime();
   std::vector<QPointer<QWidget>> chain;
   for (std::string_view name : r.spec->tabOrder) {
     if (QWidget* widget = qt::ControlWidget(name)) chain.emplace_back(widget);
-  }
-  for (auto& [name, widget] : r.controls) {
-    if (widget == nullptr || widget->focusPolicy() == Qt::NoFocus) continue;
-    if (std::find(chain.begin(), chain.end(), widget) == chain.end()) {
-      widget->setFocusPolicy(Qt::ClickFocus);
-    }
   }
   r.window->setTabChain(std::move(chain));
 }
@@ -288,9 +276,8 @@ void LoadWindow(const WindowSpec& spec) {
   window->setFont(qt::GuiFont());
   window->setFixedSize(spec.clientWidth, spec.clientHeight);
   window->move(spec.left, spec.top);
-  const QRect client(0, 0, spec.clientWidth, spec.clientHeight);
   for (const ControlSpec& control : spec.controls) {
-    r.controls[std::string(control.name)] = CreateControl(control, client, window.get());
+    r.controls[std::string(control.name)] = CreateControl(control, spec, window.get());
   }
   Bind(window.get(), spec.events);
   r.callAsked.clear();
@@ -327,22 +314,14 @@ void RunMessageLoop() {
   loop.exec();
 }
 
-int Exit(int code) {
+void TearDownRuntime() {
   Runtime& r = runtime();
-  std::vector<std::function<void()>> routines = std::exchange(r.endRoutines, {});
-  for (auto routine = routines.rbegin(); routine != routines.rend(); ++routine) (*routine)();
-  SetProcessPendingMessagesHook({});
   windows::ForgetUnclaimedResults();  // document answers nobody claimed, before their pages go
   StopBrowserBoxes();  // the boxes, their pages and the profiles go before the engine does
   r.controls.clear();
   r.window.reset();
   r.spec = nullptr;
   r.application.reset();
-  return code;
-}
-
-void RegisterEndRoutine(std::function<void()> routine) {
-  runtime().endRoutines.push_back(std::move(routine));
 }
 
 Text ReadControlText(std::string_view name) {
@@ -392,16 +371,15 @@ QWidget* ControlWidget(std::string_view name) {
 }
 
 QString PagesFolder() {
-  return QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                         QStringLiteral("/../share/quillo/pages"));
+  return QString::fromStdU16String(rules::PagesFolder(
+      QCoreApplication::applicationDirPath().toStdU16String(), u'/'));
 }
 
 QUrl ResolveAddress(std::string_view address) {
-  const QString text = FromUtf8(address);
-  if (text.isEmpty() || text.contains(QStringLiteral("://"))) return QUrl(text);
-  const qsizetype mark = text.indexOf(u'?');
-  QUrl url = QUrl::fromLocalFile(PagesFolder() + u'/' + text.left(mark));
-  if (mark >= 0) url.setQuery(text.mid(mark + 1));
+  const rules::PageAddress split = rules::SplitAddress(address);
+  if (!split.builtIn) return QUrl(FromUtf8(split.path));
+  QUrl url = QUrl::fromLocalFile(PagesFolder() + u'/' + FromUtf8(split.path));
+  if (split.query) url.setQuery(FromUtf8(*split.query));
   return url;
 }
 

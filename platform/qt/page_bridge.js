@@ -1,7 +1,8 @@
 // The page side of the bridge. It runs in an isolated script world: the page's own scripts
 // can neither see these objects nor change the prototypes they use. Each call evaluates
-//   (globalThis.__quilloCall || <this function>())(request)
-// so the first call into a new document installs it. The objects handed out live in a
+//   typeof __quilloCall==='function'?__quilloCall(request):'i'
+// and, when that answers 'i' (a new document), (<this function>)()(request), which installs
+// it with the call. The objects handed out live in a
 // registry keyed by a token that is new for every document; a request that carries another
 // document's token reaches nothing. Every answer is a text whose first letter says what
 // follows: u (nothing), s (a text), n (a number), o (an object's id), d (the document's

@@ -20,6 +20,7 @@
 #include "hyperlink_box.h"
 #include "scoped_win.h"
 #include "window_api.h"
+#include "window_rules.h"
 
 namespace quillo {
 namespace {
@@ -34,8 +35,8 @@ constexpr int kFontPixels = 11;  // at 96 DPI, as on Linux
 
 struct Control {
   const ControlSpec* spec = nullptr;
-  HWND window = nullptr;   // a child of the main window, destroyed with it
-  bool offClient = false;  // lies outside the client area: never takes the focus
+  rules::Placement place{};
+  HWND window = nullptr;  // a child of the main window, destroyed with it
   win32::ComPtr<BrowserSite> browser;  // the box's reference to its site
   std::unique_ptr<win32::HyperlinkBox> link;
   win32::ScopedBrush brush;  // the background, when the table gives one
@@ -53,7 +54,6 @@ struct Runtime {
   HWND lastFocus = nullptr;  // the last window in sight that held the focus (in a control)
   bool closed = true;
   std::optional<win32::ScopedOleInit> ole;  // for the browser controls
-  std::vector<std::function<void()>> endRoutines;
 };
 
 Runtime& runtime() {
@@ -73,9 +73,9 @@ std::wstring Wide(std::string_view utf8) {
 int Scale(int pixels) { return MulDiv(pixels, static_cast<int>(runtime().dpi), 96); }
 int Unscale(int pixels) { return MulDiv(pixels, 96, static_cast<int>(runtime().dpi)); }
 
-RECT Bounds(const ControlSpec& spec) {
-  return {Scale(spec.left), Scale(spec.top), Scale(spec.left + spec.width),
-          Scale(spec.top + spec.height)};
+RECT Bounds(const rules::Placement& place) {
+  return {Scale(place.left), Scale(place.top), Scale(place.left + place.width),
+          Scale(place.top + place.height)};
 }
 
 COLORREF Colour(const Rgb& colour) { return RGB(colour.red, colour.green, colour.blue); }
@@ -105,21 +105,17 @@ void Raise(const std::vector<EventBinding>& events, int event,
   }
 }
 
-std::int32_t MouseKeys(WPARAM keys) {
-  return ((keys & MK_CONTROL) ? 1 : 0) | ((keys & MK_SHIFT) ? 2 : 0) |
-         ((GetKeyState(VK_MENU) < 0) ? 4 : 0);
-}
-
 void RaiseLeftButton(const std::vector<EventBinding>& events, WPARAM keys, LPARAM where) {
-  const std::int32_t arguments[] = {Unscale(GET_X_LPARAM(where)), Unscale(GET_Y_LPARAM(where)),
-                                    MouseKeys(keys)};
+  const std::int32_t arguments[] = {
+      Unscale(GET_X_LPARAM(where)), Unscale(GET_Y_LPARAM(where)),
+      rules::ModifierMask(keys & MK_CONTROL, keys & MK_SHIFT, GetKeyState(VK_MENU) < 0)};
   Raise(events, kLeftButtonDownEvent, arguments);
 }
 
 // ---- Addresses ---------------------------------------------------------------------------
 
-// The pages folder: <program dir>/../share/quillo/pages, as on Linux.
-std::wstring PagesFolder() {
+// The program's folder.
+std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -129,26 +125,23 @@ std::wstring PagesFolder() {
     }
     path.resize(path.size() * 2);
   }
-  for (int up = 0; up < 2; ++up) {  // the program's name, then its folder
-    const size_t slash = path.find_last_of(L'\\');
-    path.resize(slash == std::wstring::npos ? 0 : slash);
-  }
-  return path + L"\\share\\quillo\\pages";
+  const size_t slash = path.find_last_of(L'\\');
+  path.resize(slash == std::wstring::npos ? 0 : slash);
+  return path;
 }
 
-// An address with "://" as it is; any other names a built-in page (with an optional
-// "?query"), as a file: URL below the pages folder.
+// A built-in page as a file: URL below the pages folder; any other address as it is.
 std::wstring ResolveAddress(std::string_view address) {
-  std::wstring text = Wide(address);
-  if (text.empty() || text.find(L"://") != std::wstring::npos) return text;
-  const size_t mark = text.find(L'?');
-  std::wstring file = PagesFolder() + L'\\' + text.substr(0, mark);
+  const rules::PageAddress split = rules::SplitAddress(address);
+  if (!split.builtIn) return Wide(split.path);
+  std::wstring file =
+      rules::PagesFolder<wchar_t>(ProgramFolder(), L'\\') + L'\\' + Wide(split.path);
   std::replace(file.begin(), file.end(), L'/', L'\\');
   std::wstring url(L_MAX_URL_LENGTH, L'\0');
   DWORD size = static_cast<DWORD>(url.size());
   if (FAILED(UrlCreateFromPathW(file.c_str(), url.data(), &size, 0))) return {};
   url.resize(size);
-  if (mark != std::wstring::npos) url += text.substr(mark);
+  if (split.query) url += L'?' + Wide(*split.query);
   return url;
 }
 
@@ -202,7 +195,7 @@ SIZE OuterSize() {
 
 void Layout() {
   for (auto& control : runtime().controls) {
-    const RECT bounds = Bounds(*control->spec);
+    const RECT bounds = Bounds(control->place);
     // A browser box's window is its host, which resizes the control inside it.
     MoveWindow(control->window, bounds.left, bounds.top, bounds.right - bounds.left,
                bounds.bottom - bounds.top, TRUE);
@@ -223,7 +216,7 @@ void ChangeDpi(UINT dpi, const RECT* suggested) {
 // ---- Focus -------------------------------------------------------------------------------
 
 bool TakesFocus(const Control& control) {
-  return !control.offClient && control.spec->shown && IsWindowVisible(control.window) &&
+  return control.place.takesFocus && IsWindowVisible(control.window) &&
          IsWindowEnabled(control.window);
 }
 
@@ -248,19 +241,15 @@ void MoveFocus(bool backwards) {
   const auto& order = runtime().spec->tabOrder;
   if (order.empty()) return;
   const Control* current = ControlOf(GetFocus());
-  const int count = static_cast<int>(order.size());
-  int at = backwards ? 0 : -1;
-  for (int i = 0; i < count; ++i) {
-    if (current != nullptr && order[static_cast<size_t>(i)] == current->spec->name) at = i;
+  std::optional<size_t> at;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (current != nullptr && order[i] == current->spec->name) at = i;
   }
-  for (int step = 1; step <= count; ++step) {
-    const int next = ((at + (backwards ? -step : step)) % count + count) % count;
-    Control* control = FindControl(order[static_cast<size_t>(next)]);
-    if (control != nullptr && TakesFocus(*control)) {
-      FocusControl(*control);
-      return;
-    }
-  }
+  const auto to = rules::TabStep(order.size(), at, backwards, [&order](size_t i) {
+    const Control* control = FindControl(order[i]);
+    return control != nullptr && TakesFocus(*control);
+  });
+  if (to) FocusControl(*FindControl(order[*to]));
 }
 
 // Back to the window that held the focus last, also inside a browser box (its control's own
@@ -283,7 +272,7 @@ void WatchFocus() {
   if (focus == nullptr || !r.window || !IsChild(r.window.get(), focus)) return;
   Control* control = ControlOf(focus);
   if (control == nullptr) return;
-  if (control->offClient) {
+  if (!control->place.inSight) {
     RestoreFocus();
   } else {
     r.lastFocus = focus;
@@ -365,24 +354,13 @@ void RegisterClasses() {
   win32::HyperlinkBox::Register();
 }
 
-bool InsideClient(const ControlSpec& control, const WindowSpec& window) {
-  return control.left >= 0 && control.top >= 0 &&
-         control.left + control.width <= window.clientWidth &&
-         control.top + control.height <= window.clientHeight;
-}
-
-bool InTabOrder(const ControlSpec& control, const WindowSpec& window) {
-  return std::find(window.tabOrder.begin(), window.tabOrder.end(), control.name) !=
-         window.tabOrder.end();
-}
-
 void CreateControl(Control& control, int id) {
   Runtime& r = runtime();
   const ControlSpec& spec = *control.spec;
-  const RECT bounds = Bounds(spec);
-  control.offClient = !InsideClient(spec, *r.spec);
+  control.place = rules::Place(spec, *r.spec);
+  const RECT bounds = Bounds(control.place);
   if (spec.kind == ControlKind::BrowserBox) {
-    // A box out of sight stays a shown window outside the client area, so its page runs.
+    // The box's host window is always shown; one out of sight stands outside the client area.
     // Tab at the end of a page goes on round the window; only the boxes in sight hand a
     // page's new windows to the user's browser.
     BrowserSite::Host host{.tab = [](bool backwards) { MoveFocus(backwards); },
@@ -420,8 +398,8 @@ void CreateControl(Control& control, int id) {
     case ControlKind::BrowserBox:
       break;
   }
-  if (spec.shown) style |= WS_VISIBLE;
-  if (spec.focusable && InTabOrder(spec, *r.spec)) style |= WS_TABSTOP;
+  if (control.place.shown) style |= WS_VISIBLE;
+  if (control.place.tabStop) style |= WS_TABSTOP;
   if (spec.backgroundColour != nullptr) {
     control.brush.Reset(CreateSolidBrush(Colour(*spec.backgroundColour)));
   }
@@ -431,8 +409,6 @@ void CreateControl(Control& control, int id) {
       bounds.bottom - bounds.top, r.window.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
       GetModuleHandleW(nullptr), control.link.get());
 }
-
-void ProcessMessage(MSG& message);
 
 void StartOle() {
   Runtime& r = runtime();
@@ -535,22 +511,14 @@ void RunMessageLoop() {
   }
 }
 
-int Exit(int code) {
+void TearDownRuntime() {
   Runtime& r = runtime();
-  std::vector<std::function<void()>> routines = std::exchange(r.endRoutines, {});
-  for (auto routine = routines.rbegin(); routine != routines.rend(); ++routine) (*routine)();
-  SetProcessPendingMessagesHook({});
   TearDownWindow();  // the browser controls go while OLE still runs
   r.font.Reset();
   r.linkFont.Reset();
   r.bigIcon.Reset();
   r.smallIcon.Reset();
   r.ole.reset();
-  return code;
-}
-
-void RegisterEndRoutine(std::function<void()> routine) {
-  runtime().endRoutines.push_back(std::move(routine));
 }
 
 Text ReadControlText(std::string_view name) {

@@ -1,6 +1,6 @@
 // Owners for the system's references and handles: each gives back what it holds when it
 // goes out of scope, exactly once. COM references, VARIANTs, BSTRs, exception records, the
-// thread's COM initialisation, windows, GDI objects (fonts, brushes), icons and kernel
+// thread's OLE initialisation, windows, GDI objects (fonts, brushes), icons and kernel
 // objects.
 #pragma once
 
@@ -148,12 +148,10 @@ class ScopedInit {
   }
   ScopedInit(const ScopedInit&) = delete;
   ScopedInit& operator=(const ScopedInit&) = delete;
-  HRESULT result() const noexcept { return result_; }
 
  private:
   HRESULT result_;
 };
-using ScopedComInit = ScopedInit<CoInitialize, CoUninitialize>;
 using ScopedOleInit = ScopedInit<OleInitialize, OleUninitialize>;
 
 // A handle of the system, closed by Close when it goes.

@@ -8,140 +8,16 @@ http://127.0.0.1:47811/, which this test serves and holds back until it lets it 
 import http.server
 import os
 import signal
-import socket
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 import unittest
 
-import cdp
+from dialer import (CALL_BUTTON, NUMBER, NUMBER_BOX, Dialer, page_loaded, page_state, wait_for,
+                    xdotool)
 
 PAGES = os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])), "..", "share", "quillo",
                      "pages")
-# Where the keys stand in the window's client area: left, top, width, height.
-KEYS = {
-    "1": (16, 63), "2": (72, 63), "3": (128, 63), "4": (16, 95), "5": (72, 95),
-    "6": (128, 95), "7": (16, 127), "8": (72, 127), "9": (128, 127), "*": (16, 159),
-    "0": (72, 159), "#": (128, 159), "+": (16, 191),
-}
-CALL_BUTTON = (96 + 40, 186 + 16)
-NUMBER_BOX = (16 + 80, 32 + 12)
-NUMBER = "+8613800138000"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for(what, timeout=60.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        try:
-            value = what()
-            if value:
-                return value
-        except (OSError, ConnectionError, ValueError, IndexError, subprocess.CalledProcessError):
-            pass
-        time.sleep(0.1)
-    raise AssertionError(f"timed out waiting for {what.__doc__ or what}")
-
-
-def xdotool(*args):
-    return subprocess.run(["xdotool", *args], check=True, capture_output=True,
-                          text=True).stdout.strip()
-
-
-class Dialer:
-    """One run of the program, with its window and its calling page."""
-
-    def __init__(self, program, **environment):
-        self.port = free_port()
-        env = dict(os.environ, QTWEBENGINE_REMOTE_DEBUGGING=f"127.0.0.1:{self.port}",
-                   **environment)
-        self.log = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([program], env=env, stdout=self.log,
-                                        stderr=subprocess.STDOUT)
-
-        def window():
-            """the window"""
-            return xdotool("search", "--onlyvisible", "--name", "^Quillo BY").split()[0]
-        try:
-            self.window = wait_for(window, timeout=60)
-        except AssertionError:
-            self.process.kill()
-            self.process.wait()
-            self.log.seek(0)
-            sys.stderr.write(self.log.read()[-6000:].decode(errors="replace"))
-            raise
-
-    def calling_page(self):
-        """The calling page's target, once the engine lists it."""
-        def target():
-            """the calling page's debugging target"""
-            return [t for t in cdp.pages(self.port)
-                    if "/locale/cn/" in t.get("url", "") or ":47811/" in t.get("url", "")]
-        return cdp.Page(wait_for(target)[0]["webSocketDebuggerUrl"])
-
-    def page(self, part):
-        """The page whose address holds part, once the engine lists it."""
-        def target():
-            """a page's debugging target"""
-            return [t for t in cdp.pages(self.port) if part in t.get("url", "")]
-        return cdp.Page(wait_for(target)[0]["webSocketDebuggerUrl"])
-
-    def key(self, *keys):
-        xdotool("key", "--window", self.window, *keys)
-        time.sleep(0.15)
-
-    def click(self, position):
-        x, y = position
-        xdotool("mousemove", "--window", self.window, str(x), str(y), "click", "1")
-        time.sleep(0.05)
-
-    def dial(self, number):
-        for key in number:
-            left, top = KEYS[key]
-            self.click((left + 24, top + 12))
-
-    def number_box(self):
-        """The number box's text, copied out of it as a person would."""
-        self.click(NUMBER_BOX)
-        xdotool("key", "--window", self.window, "ctrl+a", "ctrl+c")
-        time.sleep(0.1)
-        return subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True,
-                              text=True).stdout
-
-    def close(self):
-        """Closes the window through its frame; the program's exit code."""
-        if self.process.poll() is None:
-            subprocess.run(["wmctrl", "-i", "-c", self.window], check=False)
-            try:
-                self.process.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-        code = self.process.wait()
-        if code != 0:  # show what the program said about it
-            self.log.seek(0)
-            sys.stderr.write(self.log.read()[-6000:].decode(errors="replace"))
-        self.log.close()
-        return code
-
-
-def page_loaded(page):
-    """The calling page itself has loaded (not the blank page before it)."""
-    return page.evaluate("document.readyState === 'complete' &&"
-                         " !!document.getElementById('phone-number')")
-
-
-def page_state(page):
-    return page.evaluate(
-        "({title: document.title, value: document.getElementById('phone-number').value,"
-        " clicks: Number(document.documentElement.dataset.clicks || 0)})")
-
 
 # Tab and Shift+Tab from the number box, all the way round: the stops, in order, as
 # (control, whether the partner page holds the focus there).

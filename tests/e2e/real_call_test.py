@@ -13,7 +13,7 @@ import tempfile
 import unittest
 
 from call_service.service import Service
-from call_test import CALL_BUTTON, NUMBER, Dialer, page_loaded, wait_for
+from dialer import CALL_BUTTON, NUMBER, Dialer, page_loaded, wait_for
 
 TONE = 440
 SERVICE = 47813

@@ -3,29 +3,13 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QSignalSpy>
 #include <QWebEnginePage>
 #include <cstdlib>
 
 #include "process_switches.h"
-#include "web_page_operator.h"
 
 namespace quillo::testing {
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-  QEventLoop loop;
-  QTimer timeout;
-  timeout.setSingleShot(true);
-  QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-  timeout.start(timeoutMs);
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  poll.start(1);
-  if (!done()) loop.exec();
-  return done();
-}
 
 std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv) {
   qt::AllowEngineAsRoot();
@@ -45,17 +29,9 @@ EnginePage::EnginePage() : window_(std::make_unique<QWidget>()) {
 EnginePage::~EnginePage() = default;
 
 bool EnginePage::Load(const QString& html, int timeoutMs) {
-  bool finished = false;
-  bool ok = false;
-  const auto connection = QObject::connect(box_, &QWebEngineView::loadFinished, box_,
-                                           [&](bool success) {
-                                             finished = true;
-                                             ok = success;
-                                           });
+  QSignalSpy finished(box_, &QWebEngineView::loadFinished);
   box_->setHtml(html, QUrl(QStringLiteral("https://calling.test/")));
-  WaitUntil([&] { return finished; }, timeoutMs);
-  QObject::disconnect(connection);
-  return finished && ok;
+  return finished.wait(timeoutMs) && finished.first().first().toBool();
 }
 
 bool EnginePage::LoadBody(const QString& body) {
@@ -73,20 +49,42 @@ bool EnginePage::LoadBody(const QString& body) {
 QVariant EnginePage::Evaluate(const QString& script, quint32 world, int timeoutMs) {
   auto result = std::make_shared<std::optional<QVariant>>();
   box_->page()->runJavaScript(script, world, [result](const QVariant& value) { *result = value; });
-  WaitUntil([&] { return result->has_value(); }, timeoutMs);
-  return result->value_or(QVariant());
+  if (!QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs)) return QVariant();
+  return **result;
 }
 
-bool PressWorks(EnginePage& page) {
+Pressed EnginePage::Press(WebPageOperator& op, std::string_view number) {
+  Pressed press;
+  press.bound = op.Bind(box_->windowHandle());
+  press.filled = op.FillTextBox("phone-number", number, 0);
+  press.clicked = op.ClickButton("ext-gen69", 0);
+  return press;
+}
+
+Pressed EnginePage::Press() {
   WebPageOperator op;
-  const bool bound = op.Bind(page.box().windowHandle());
-  const bool filled = op.FillTextBox("phone-number", "+8613800138000", 0);
-  return op.ClickButton("ext-gen69", 0) && bound && filled;
+  return Press(op);
 }
 
-void KillRenderer(QWebEnginePage* page) {
+QString EnginePage::BusyScript(int ms) {
+  return QStringLiteral("setTimeout(() => { const end = Date.now() + %1; "
+                        "while (Date.now() < end) {} }, 0);")
+      .arg(ms < 0 ? QStringLiteral("Infinity") : QString::number(ms));
+}
+
+void EnginePage::KeepBusy(int ms) { Evaluate(BusyScript(ms) + QStringLiteral(" 1")); }
+
+void EnginePage::KillRenderer() {
   // Never pid 0: that would be the whole process group.
-  if (const qint64 pid = page->renderProcessPid(); pid > 0) kill(static_cast<pid_t>(pid), SIGKILL);
+  if (const qint64 pid = box_->page()->renderProcessPid(); pid > 0) {
+    kill(static_cast<pid_t>(pid), SIGKILL);
+  }
+}
+
+int IndexOf(const AutomationObject& element) {
+  if (element.IsEmpty()) return -1;
+  const Text index = element.GetObject("dataset").GetText("index");
+  return index.empty() ? -2 : static_cast<int>(TextToNumber(index));
 }
 
 namespace {

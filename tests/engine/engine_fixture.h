@@ -4,16 +4,25 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTest>
 #include <QVariant>
-#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "browser_box.h"
+#include "web_page_operator.h"
 
 namespace quillo::testing {
 
-// Lets the event loop run until done() is true or the time runs out; true when done.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+inline constexpr char kNumber[] = "+8613800138000";
+
+// What one press of the call button achieved: bind, fill "phone-number", click "ext-gen69".
+struct Pressed {
+  bool bound = false;
+  bool filled = false;
+  bool clicked = false;
+  bool works() const { return bound && filled && clicked; }
+};
 
 // Prepares the process for Qt WebEngine (sandbox off as root, shared GL contexts, no
 // display unless QT_QPA_PLATFORM asks for one) and makes the application object. Call once, before anything else of Qt.
@@ -34,6 +43,18 @@ class EnginePage {
   // Runs script in a script world (the page's own by default) and waits for its value.
   QVariant Evaluate(const QString& script, quint32 world = 0, int timeoutMs = 5000);
 
+  // Dials number on the page as the call button does, with op.
+  Pressed Press(WebPageOperator& op, std::string_view number = kNumber);
+  // The same with an operator of its own.
+  Pressed Press();
+  // Keeps the page's own thread busy for ms from now (a negative ms: for ever), so that what
+  // happens meanwhile happens while a press waits for the page.
+  void KeepBusy(int ms);
+  // The script that does so, for a page of a test's own.
+  static QString BusyScript(int ms);
+  // Ends the page's renderer as a crash would.
+  void KillRenderer();
+
   qt::BrowserBox& box() { return *box_; }
 
  private:
@@ -41,12 +62,9 @@ class EnginePage {
   qt::BrowserBox* box_ = nullptr;  // owned by window_
 };
 
-// Dials on page as the call button does: binds to its box, fills "phone-number" and clicks
-// "ext-gen69". True when all three worked.
-bool PressWorks(EnginePage& page);
-
-// Ends the page's renderer as a crash would.
-void KillRenderer(QWebEnginePage* page);
+// The data-index of the page's element an object refers to; -1 for no object, -2 for an
+// element without one.
+int IndexOf(const AutomationObject& element);
 
 // One page for a whole program (a benchmark's), made on first use. ReleaseSharedPage() must
 // run before the application goes, so the page never outlives the engine.

@@ -1,7 +1,6 @@
 // Pages that fight back: hung, crashing, navigating, changing under the walk, huge, or
 // hostile to the bridge. Each press must end, without a crash, with its case's result.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <QTimer>
 
@@ -11,8 +10,6 @@
 
 namespace quillo::testing {
 namespace {
-
-constexpr char kNumber[] = "+8613800138000";
 
 QString Inputs(int count) {
   QString html;
@@ -28,28 +25,6 @@ QString CallingPage(const QString& extraScript = {}) {
          extraScript + QStringLiteral("</script>");
 }
 
-// One press of the call button: bind, fill, click.
-struct Press {
-  bool bound;
-  bool filled;
-  bool clicked;
-};
-
-Press PressCall(WebPageOperator& op, EnginePage& page, std::string_view number = kNumber) {
-  Press press{};
-  press.bound = op.Bind(page.box().windowHandle());
-  press.filled = op.FillTextBox("phone-number", number, 0);
-  press.clicked = op.ClickButton("ext-gen69", 0);
-  return press;
-}
-
-// Keeps the page's own thread busy for a while from now, so that the next press waits for
-// it: what happens meanwhile happens during the press.
-void KeepPageBusy(EnginePage& page, int ms = 500) {
-  page.Evaluate(QStringLiteral("setTimeout(() => { const end = Date.now() + %1; "
-                               "while (Date.now() < end) {} }, 0); 1").arg(ms));
-}
-
 QString PhoneValue(EnginePage& page) {
   // Read from the bridge's world, where the page cannot have changed the value getter.
   return page.Evaluate(QStringLiteral("document.getElementById('phone-number').value"),
@@ -61,10 +36,10 @@ TEST(HostilePageTest, ScriptThatNeverYieldsFailsThePressOnce) {
   auto page = std::make_unique<EnginePage>();
   ASSERT_TRUE(page->Load(CallingPage()));
   WebPageOperator op;
-  ASSERT_TRUE(PressCall(op, *page).clicked);
-  page->Evaluate(QStringLiteral("setTimeout(() => { for (;;) {} }, 0); 1"));
-  WaitUntil([] { return false; }, 200);  // the timer fires and the page stops answering
-  const Press press = PressCall(op, *page);
+  ASSERT_TRUE(page->Press(op).clicked);
+  page->KeepBusy(-1);
+  QTest::qWait(200);  // the timer fires and the page stops answering
+  const Pressed press = page->Press(op);
   EXPECT_FALSE(press.bound);
   EXPECT_FALSE(press.filled);
   EXPECT_FALSE(press.clicked);
@@ -77,15 +52,13 @@ TEST(HostilePageTest, ScriptThatNeverYieldsFailsThePressOnce) {
 TEST(HostilePageTest, HungPageWorksAgainOnceItAnswers) {
   EnginePage page;
   ASSERT_TRUE(page.Load(CallingPage()));
-  page.Evaluate(
-      QStringLiteral("setTimeout(() => { const end = Date.now() + 2500; while (Date.now() < end) {} "
-                     "}, 0); 1"));
-  WaitUntil([] { return false; }, 200);  // the timer fires and the page stops answering
+  page.KeepBusy(2500);
+  QTest::qWait(200);  // the timer fires and the page stops answering
   WebPageOperator op;
-  EXPECT_FALSE(PressCall(op, page).clicked);
-  ASSERT_TRUE(WaitUntil([&] { return !page.box().bridge().hung(); }, 5000));
-  const Press press = PressCall(op, page);
-  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  EXPECT_FALSE(page.Press(op).clicked);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !page.box().bridge().hung(); }, 5000));
+  const Pressed press = page.Press(op);
+  EXPECT_TRUE(press.works());
   EXPECT_EQ(page.Evaluate(QStringLiteral("clicks")).toInt(), 1);
 }
 
@@ -93,15 +66,15 @@ TEST(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
   EnginePage page;
   ASSERT_TRUE(page.LoadBody(Inputs(300)));
   WebPageOperator op;
-  KeepPageBusy(page);
-  QTimer::singleShot(30, [&page] { kill(static_cast<pid_t>(page.box().page()->renderProcessPid()), SIGKILL); });
-  const Press killed = PressCall(op, page);
+  page.KeepBusy(500);
+  QTimer::singleShot(30, [&page] { page.KillRenderer(); });
+  const Pressed killed = page.Press(op);
   EXPECT_FALSE(killed.filled && killed.clicked);
-  WaitUntil([] { return false; }, 300);  // let the engine notice the crash
-  EXPECT_FALSE(PressCall(op, page).bound);
+  QTest::qWait(300);  // let the engine notice the crash
+  EXPECT_FALSE(page.Press(op).bound);
   ASSERT_TRUE(page.Load(CallingPage()));
-  const Press press = PressCall(op, page);
-  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  const Pressed press = page.Press(op);
+  EXPECT_TRUE(press.works());
   EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
 }
 
@@ -112,16 +85,16 @@ TEST(HostilePageTest, NavigationDuringPressNeverReachesTheNewPage) {
   // The new page has the same elements; what the press found on the old page must not
   // reach them.
   QTimer::singleShot(30, [&page] { page.box().setHtml(CallingPage(), QUrl("https://calling.test/b")); });
-  PressCall(op, page);
-  ASSERT_TRUE(WaitUntil([&] { return page.Evaluate(QStringLiteral("typeof clicks")) == "number"; },
+  page.Press(op);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page.Evaluate(QStringLiteral("typeof clicks")) == "number"; },
                         5000));
   AutomationObject stale = op.GetDocument();
   EXPECT_EQ(PhoneValue(page), QString());
   if (!stale.IsEmpty()) {
     EXPECT_TRUE(stale.GetObject("body").IsEmpty());
   }
-  const Press press = PressCall(op, page);
-  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  const Pressed press = page.Press(op);
+  EXPECT_TRUE(press.works());
   EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
 }
 
@@ -147,7 +120,7 @@ TEST(HostilePageTest, ElementsRemovedDuringWalk) {
                                            "  if (first && first.id !== 'phone-number') first.remove();"
                                            "}, 1);</script>")));
   WebPageOperator op;
-  for (int i = 0; i < 3; ++i) PressCall(op, page);
+  for (int i = 0; i < 3; ++i) page.Press(op);
   op.ReleaseDocument();
   EXPECT_EQ(page.box().bridge().RegistrySize(), 1);
 }
@@ -156,8 +129,8 @@ TEST(HostilePageTest, TenThousandInputs) {
   EnginePage page;
   ASSERT_TRUE(page.LoadBody(Inputs(10000)));
   WebPageOperator op;
-  const Press press = PressCall(op, page);
-  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  const Pressed press = page.Press(op);
+  EXPECT_TRUE(press.works());
   EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
 }
 
@@ -170,8 +143,8 @@ TEST(HostilePageTest, MainWorldRedefinitionsDoNotReachTheBridge) {
       "Element.prototype.getElementsByTagName = () => [];"
       "Map.prototype.get = () => null; JSON.parse = () => ({});"))));
   WebPageOperator op;
-  const Press press = PressCall(op, page);
-  EXPECT_TRUE(press.bound && press.filled && press.clicked);
+  const Pressed press = page.Press(op);
+  EXPECT_TRUE(press.works());
   EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
   EXPECT_EQ(page.Evaluate(QStringLiteral("clicks")).toInt(), 1);
   EXPECT_EQ(page.Evaluate(QStringLiteral("String(window.hijackedClick) + String(window.hijackedValue)")),
@@ -192,7 +165,7 @@ TEST(HostilePageTest, NumbersTravelAsDataNeverAsScript) {
   ASSERT_TRUE(page.Load(CallingPage(QStringLiteral("window.alert = () => { window.pwned = 1; };"))));
   WebPageOperator op;
   for (const char* utf8 : numbers) {
-    const Press press = PressCall(op, page, TextFromUtf8(utf8));
+    const Pressed press = page.Press(op, TextFromUtf8(utf8));
     EXPECT_TRUE(press.filled) << utf8;
     EXPECT_EQ(PhoneValue(page), QString::fromUtf8(utf8));
     ASSERT_TRUE(op.Bind(page.box().windowHandle()));
@@ -209,7 +182,7 @@ TEST(HostilePageTest, RegistryReturnsToBaselineAfterManyPresses) {
   ASSERT_TRUE(page.Load(CallingPage()));
   WebPageOperator op;
   for (int i = 0; i < 1000; ++i) {
-    const Press press = PressCall(op, page);
+    const Pressed press = page.Press(op);
     ASSERT_TRUE(press.clicked) << i;
   }
   EXPECT_EQ(page.Evaluate(QStringLiteral("clicks")).toInt(), 1000);

@@ -12,11 +12,7 @@ namespace {
 class EnginePageUnderTest : public PageUnderTest {
  public:
   explicit EnginePageUnderTest(EnginePage& page) : page_(page) {}
-  int IndexOf(const AutomationObject& element) override {
-    if (element.IsEmpty()) return -1;
-    const Text index = element.GetObject("dataset").GetText("index");
-    return index.empty() ? -2 : static_cast<int>(TextToNumber(index));
-  }
+  int IndexOf(const AutomationObject& element) override { return testing::IndexOf(element); }
   std::string ValueOf(int index) override {
     return page_.Evaluate(QStringLiteral("document.querySelector('[data-index=\"%1\"]').value")
                               .arg(index))

@@ -45,12 +45,10 @@ void PrintTo(const KeeperCase& row, std::ostream* out) { *out << row.name; }
 void WritePage(const QString& path, int spinMs) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(QStringLiteral("<input id=\"phone-number\"><input type=\"button\" id=\"ext-gen69\">"
-                            "<script>window.clicks = 0;"
-                            "document.getElementById('ext-gen69').onclick = () => clicks++;"
-                            "setTimeout(() => { const end = Date.now() + %1;"
-                            "while (Date.now() < end) {} });</script>")
-                 .arg(spinMs < 0 ? QStringLiteral("Infinity") : QString::number(spinMs))
+  file.write((QStringLiteral("<input id=\"phone-number\"><input type=\"button\" id=\"ext-gen69\">"
+                             "<script>window.clicks = 0;"
+                             "document.getElementById('ext-gen69').onclick = () => clicks++;") +
+              EnginePage::BusyScript(spinMs) + QStringLiteral("</script>"))
                  .toUtf8());
 }
 
@@ -65,13 +63,13 @@ class PageKeeperTest : public ::testing::TestWithParam<KeeperCase> {
   static void TearDownTestSuite() {
     QWebEnginePage* web = page_->box().page();
     page_->box().keeper().setTimings({50, 100, 60000, 10000, 1000});
-    QObject::connect(web, &QWebEnginePage::loadFinished, web, [web] { KillRenderer(web); });
+    QObject::connect(web, &QWebEnginePage::loadFinished, web, [] { page_->KillRenderer(); });
     int reloads = 0;
     QObject::connect(&page_->box().keeper(), &qt::PageKeeper::reloading, [&] { ++reloads; });
-    KillRenderer(web);
-    EXPECT_TRUE(WaitUntil([&] { return reloads >= 3; }, 10000));
+    page_->KillRenderer();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reloads >= 3; }, 10000));
     page_.reset();
-    WaitUntil([] { return false; }, 300);
+    QTest::qWait(300);
     dir_.reset();
   }
 
@@ -109,27 +107,27 @@ TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
     loaded = true;
     ok = success;
     if (kills < row.killAfterMs.size()) {
-      QTimer::singleShot(row.killAfterMs[kills++], &context, [web] { KillRenderer(web); });
+      QTimer::singleShot(row.killAfterMs[kills++], &context, [] { page_->KillRenderer(); });
     }
   });
   box.load(url);
-  ASSERT_TRUE(WaitUntil([&] { return loaded; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
   ASSERT_EQ(ok, !row.missing);
 
   qint64 hungAt = 0;
   if (row.spinMs != 0) {  // a press meets the page spinning
-    WaitUntil([] { return false; }, 200);
-    EXPECT_FALSE(PressWorks(*page_));
+    QTest::qWait(200);
+    EXPECT_FALSE(page_->Press().works());
     ASSERT_TRUE(box.bridge().hung());
     hungAt = clock.elapsed();
     WritePage(path, 0);  // what the page shows once it has loaded again
   }
 
-  ASSERT_TRUE(WaitUntil([&] { return reloads.size() == row.waitsMs.size() && loaded &&
+  ASSERT_TRUE(QTest::qWaitFor([&] { return reloads.size() == row.waitsMs.size() && loaded &&
                                      !box.bridge().hung(); },
                         30000))
       << reloads.size() << " reloads";
-  WaitUntil([] { return false; }, row.timings.firstWaitMs * 2);  // and no further reload
+  QTest::qWait(row.timings.firstWaitMs * 2);  // and no further reload
   ASSERT_TRUE(reloads.size() == row.waitsMs.size() && ends.size() == reloads.size());
   for (size_t i = 0; i < reloads.size(); ++i) {
     EXPECT_GE(reloads[i] - ends[i], row.waitsMs[i] * 95 / 100) << "reload " << i;
@@ -139,7 +137,7 @@ TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
     EXPECT_GE(ends[0] - hungAt, row.timings.hangMs - row.timings.probeMs / 2);
   }
   EXPECT_EQ(box.url(), url);
-  EXPECT_EQ(PressWorks(*page_), !row.missing);
+  EXPECT_EQ(page_->Press().works(), !row.missing);
   EXPECT_EQ(page_->Evaluate(QStringLiteral(
                 "`${document.getElementById('phone-number').value} ${clicks}`")),
             row.missing ? QVariant() : QVariant(QStringLiteral("+8613800138000 1")));

@@ -18,10 +18,6 @@ class PageLookTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { page_ = std::make_unique<EnginePage>(); }
   static void TearDownTestSuite() { page_.reset(); }
-  static int IndexOf(const AutomationObject& element) {
-    return element.IsEmpty() ? -1 : static_cast<int>(TextToNumber(
-                                        element.GetObject("dataset").GetText("index")));
-  }
   // Each element's value and clicks, as "value/clicks" joined by blanks.
   static std::string State(int count) {
     return page_->Evaluate(QStringLiteral("Array.from({length: %1}, (_, i) => {"

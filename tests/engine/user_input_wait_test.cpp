@@ -20,16 +20,15 @@ TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
   ASSERT_TRUE(page.LoadBody(QStringLiteral("<input id=\"phone-number\">")));
   QPushButton dial(QStringLiteral("拨号"));
   dial.show();
-  ASSERT_TRUE(WaitUntil([&] { return dial.windowHandle()->isExposed(); }, 5000));
-  WaitUntil([] { return false; }, 300);  // the window manager places and frames it
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dial.windowHandle()->isExposed(); }, 5000));
+  QTest::qWait(300);  // the window manager places and frames it
   bool pressing = false;
   int clicks[2] = {0, 0};  // after the press, inside it
   QObject::connect(&dial, &QPushButton::clicked, [&] { ++clicks[pressing ? 1 : 0]; });
   WebPageOperator op;
   ASSERT_TRUE(op.Bind(page.box().windowHandle()));
   // The page is busy as the press starts; the user clicks while the press waits for it.
-  page.Evaluate(QStringLiteral("setTimeout(() => { const end = Date.now() + 600; "
-                               "while (Date.now() < end) {} }, 0); 1"));
+  page.KeepBusy(600);
   QTimer::singleShot(100, [&] {
     const QPoint at = dial.mapToGlobal(dial.rect().center());
     QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(at.x()),
@@ -38,7 +37,7 @@ TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
   pressing = true;
   EXPECT_TRUE(op.FillTextBox("phone-number", "1", 0));
   pressing = false;
-  WaitUntil([&] { return clicks[0] > 0; }, 3000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return clicks[0] > 0; }, 3000));
   EXPECT_EQ(clicks[0], 1);
   EXPECT_EQ(clicks[1], 0);
 }

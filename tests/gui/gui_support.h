@@ -1,18 +1,14 @@
-// Helpers for tests of the realised window: waiting with the event loop running, reading a
-// page through its own scripts, and finding the widgets the runtime built.
+// Helpers for tests of the realised window: reading a page through its own scripts, and
+// finding the widgets the runtime built.
 #pragma once
 
 #include <QVariant>
 #include <QWebEngineView>
-#include <functional>
 #include <string_view>
 
 #include "gui_runtime_qt.h"
 
 namespace quillo::testing {
-
-// Lets the event loop run until done() is true or timeoutMs has passed; true when done.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Runs script in the page of view and waits for its value (invalid on time-out).
 QVariant Evaluate(QWebEngineView& view, const QString& script, int timeoutMs = 5000);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 
 #include "gui_runtime.h"
 #include "gui_runtime_qt.h"
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
   quillo::qt::PrepareToolkit();  // as the program does
   QApplication application(argc, argv);
   quillo::LoadWindow(quillo::app::MainWindow());
-  if (!quillo::testing::WaitUntil(quillo::qt::BrowserBoxesStarted, 30000)) return 1;
+  if (!QTest::qWaitFor(quillo::qt::BrowserBoxesStarted, 30000)) return 1;
   const int code = RUN_ALL_TESTS();
   return quillo::Exit(code);
 }

@@ -20,7 +20,6 @@ namespace {
 
 using testing::Control;
 using testing::Evaluate;
-using testing::WaitUntil;
 
 QWebEngineView* Box(const char* name) { return Control<QWebEngineView>(name); }
 
@@ -52,7 +51,7 @@ TEST_P(BuiltInPage, LoadsOfflineFromThePagesFolder) {
   QWebEngineView* view = Box(row.box);
   ASSERT_NE(view, nullptr);
   // Until its first load commits, a view that has just started has no address yet.
-  ASSERT_TRUE(WaitUntil([&] { return Loaded(*view); }, 30000)) << row.box;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Loaded(*view); }, 30000)) << row.box;
   EXPECT_EQ(view->url().toLocalFile(), qt::PagesFolder() + "/" + row.path);
   EXPECT_EQ(Evaluate(*view, QString::fromUtf8(row.script)).toString(),
             QString::fromUtf8(row.expected))
@@ -67,7 +66,7 @@ class CallingPage : public ::testing::Test {
   void SetUp() override {
     view_ = Box("超文本浏览框1");
     ASSERT_NE(view_, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return Loaded(*view_); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Loaded(*view_); }, 30000));
   }
   int Clicks() {
     return Evaluate(*view_, QStringLiteral("Number(document.documentElement.dataset.clicks || 0)"))
@@ -101,7 +100,7 @@ TEST_F(CallingPage, ReportsTheCallAndCountsClicks) {
   const int before = Clicks();
   Evaluate(*view_, QStringLiteral("document.getElementById('phone-number').value = '10086';"
                                   "document.getElementById('ext-gen69').click(); 0"));
-  EXPECT_TRUE(WaitUntil([&] { return view_->title() == QStringLiteral("calling:10086"); }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view_->title() == QStringLiteral("calling:10086"); }, 5000))
       << view_->title().toStdString();
   EXPECT_EQ(Clicks(), before + 1);
 }
@@ -112,7 +111,7 @@ TEST_F(CallingPage, CallButtonFillsAndClicksThePage) {
   number->setText(QStringLiteral("+8613800138000"));
   const int before = Clicks();
   QTest::mouseClick(Control<QPushButton>("按钮10"), Qt::LeftButton);
-  EXPECT_TRUE(WaitUntil([&] { return view_->title() == QStringLiteral("calling:+8613800138000"); },
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view_->title() == QStringLiteral("calling:+8613800138000"); },
                         5000))
       << view_->title().toStdString();
   EXPECT_EQ(Clicks(), before + 1);
@@ -122,7 +121,7 @@ TEST_F(CallingPage, CallButtonFillsAndClicksThePage) {
   EXPECT_EQ(number->text(), QStringLiteral("+8613800138000")) << "the call leaves the box alone";
   // A second press binds, fills and clicks again.
   QTest::mouseClick(Control<QPushButton>("按钮10"), Qt::LeftButton);
-  EXPECT_TRUE(WaitUntil([&] { return Clicks() == before + 2; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Clicks() == before + 2; }, 5000));
   app::Operator().reset();
 }
 
@@ -140,7 +139,7 @@ TEST_P(SoftwareDrawing, LoadsNoGlDriver) {
   ASSERT_TRUE(qt::DrawsInSoftware());
   QWebEngineView* partner = Box("超文本浏览框2");
   ASSERT_NE(partner, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return Loaded(*partner); }, 30000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Loaded(*partner); }, 30000));
   partner->grab();  // the box composites at least once
   std::ifstream maps("/proc/self/maps");
   const std::string mapped{std::istreambuf_iterator<char>(maps), {}};

@@ -56,7 +56,7 @@ class Runtime : public ::testing::Test {
          .address = "about:blank", .events = {}},
     };
     LoadWindow(spec_);
-    ASSERT_TRUE(testing::WaitUntil(qt::BrowserBoxesStarted, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(qt::BrowserBoxesStarted, 30000));
   }
   void TearDown() override { Exit(0); }
 

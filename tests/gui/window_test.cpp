@@ -43,7 +43,7 @@ TEST(Window, FrameCaptionSizeAndPlace) {
   EXPECT_EQ(window->maximumSize(), QSize(344, 252));
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
   // The window manager may place the frame a moment after mapping.
-  EXPECT_TRUE(testing::WaitUntil([&] { return window->pos() == QPoint(50, 50); }, 3000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->pos() == QPoint(50, 50); }, 3000))
       << window->pos().x() << "," << window->pos().y();
   EXPECT_FALSE(window->autoFillBackground());
   EXPECT_EQ(window->palette().color(QPalette::Window),

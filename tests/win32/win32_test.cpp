@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "binding_cases.h"
 #include "com_page.h"
 #include "dispatch_win.h"
 #include "fake_dom.h"
@@ -55,11 +57,11 @@ LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 constexpr wchar_t kServer[] = L"Internet Explorer_Server";
-// Differs from the browser's class name only in letter case. Window classes match without
-// regard to case, so this one is registered for another module.
-constexpr wchar_t kLowerCaseServer[] = L"internet explorer_server";
-HINSTANCE ModuleFor(const wchar_t* className) {
-  return GetModuleHandleW(className == kLowerCaseServer ? L"kernel32.dll" : nullptr);
+// Window classes match without regard to case, so a class that differs from the browser's
+// only in letter case is registered for another module.
+HINSTANCE ModuleFor(const std::wstring& className) {
+  const bool otherCase = className != kServer && _wcsicmp(className.c_str(), kServer) == 0;
+  return GetModuleHandleW(otherCase ? L"kernel32.dll" : nullptr);
 }
 
 bool Is(const AutomationObject& object, Page* page) {
@@ -152,97 +154,87 @@ std::string Describe(const VARIANT& variant, Page& page) {
   }
 }
 
-class Win32Test : public ::testing::TestWithParam<OperatorCase> {
- protected:
-  static void SetUpTestSuite() {
-    for (const wchar_t* name :
-         {kServer, kLowerCaseServer, L"Shell Embedding", L"Shell DocObject View"}) {
-      WNDCLASSW windowClass{};
-      windowClass.lpfnWndProc = AnswerRequest;
-      windowClass.hInstance = ModuleFor(name);
-      windowClass.lpszClassName = name;
-      RegisterClassW(&windowClass);
-    }
-  }
-
-  // A window of the class below parent (none: top-level) that answers as told; it lives as
-  // long as the test.
-  HWND Make(const wchar_t* className, HWND parent = nullptr, Answer answer = {}) {
-    HWND window = CreateWindowExW(0, className, L"", parent != nullptr ? WS_CHILD : WS_OVERLAPPED,
-                                  0, 0, 10, 10, parent, nullptr, ModuleFor(className), nullptr);
+// Windows of this process that answer the document request as told; they live as long as
+// this object.
+class TestWindows {
+ public:
+  // A window of the class below parent (none: top-level).
+  HWND Make(const std::wstring& className, HWND parent = nullptr, Answer answer = {}) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = AnswerRequest;
+    windowClass.hInstance = ModuleFor(className);
+    windowClass.lpszClassName = className.c_str();
+    RegisterClassW(&windowClass);  // fails harmlessly when it is there already
+    HWND window = CreateWindowExW(0, className.c_str(), L"",
+                                  parent != nullptr ? WS_CHILD : WS_OVERLAPPED, 0, 0, 10, 10,
+                                  parent, nullptr, ModuleFor(className), nullptr);
     EXPECT_NE(window, nullptr) << GetLastError();
-    if (answer.page != nullptr || answer.reply != 0) {
-      answers_.push_back(std::make_unique<Answer>(answer));
-      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(answers_.back().get()));
-    }
+    answers_.push_back(std::make_unique<Answer>(answer));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(answers_.back().get()));
     if (parent == nullptr) windows_.emplace_back(window);
     return window;
   }
-
   // A browser box: its window, a view window and the document window serving the page.
-  HWND MakeBrowser(Page& page) {
+  HWND Browser(Page& page) {
     HWND outer = Make(L"Shell Embedding");
     Make(kServer, Make(L"Shell DocObject View", outer), {&page});
     return outer;
   }
+  // A window that has been destroyed.
+  HWND Destroyed() {
+    HWND gone = Make(L"Shell Embedding");
+    windows_.pop_back();
+    return gone;
+  }
 
-  static std::int32_t Handle(HWND window) { return HandleFromWindow(window); }
-
+ private:
   std::vector<std::unique_ptr<Answer>> answers_;
   std::vector<ScopedWindow> windows_;  // top-level ones; children go with them
 };
 
-TEST_F(Win32Test, BindSearchesTheRealWindowsAndAsksTheBrowsersDocumentWindow) {
-  Page first;
-  Page second;
-  // outer > view > (a server in another case, the server), then outer > a later server.
-  HWND outer = Make(L"Shell Embedding");
-  HWND view = Make(L"Shell DocObject View", outer);
-  HWND lowerCase = Make(kLowerCaseServer, view, {&second});
-  HWND server = Make(kServer, view, {&first});
-  HWND later = Make(kServer, outer, {&second});
-  HWND onlyLowerCase = Make(L"Shell Embedding");
-  Make(kLowerCaseServer, onlyLowerCase, {&first});
-  HWND empty = Make(L"Shell Embedding");
-  Make(L"Shell DocObject View", empty);
-  HWND garbage = Make(kServer, nullptr, {nullptr, 0x7777});
-  HWND silent = Make(kServer);
-  HWND dead = Make(L"Shell Embedding");
-  windows_.pop_back();
-  HungWindow hung(Answer{&first});
+class Win32Test : public ::testing::TestWithParam<OperatorCase> {
+ protected:
+  HWND MakeBrowser(Page& page) { return windows_.Browser(page); }
+  static std::int32_t Handle(HWND window) { return HandleFromWindow(window); }
 
-  struct Case {
-    const char* name;
-    HWND window;
-    Page* document;  // the document bound, or none
-    bool live;       // the handle names a window, which becomes the bound one
-  };
-  const Case cases[] = {
-      {"outer window: pre-order, the first server", outer, &first, true},
-      {"view window", view, &first, true},
-      {"the server itself", server, &first, true},
-      {"a later sibling server", later, &second, true},
-      {"class name in another case", lowerCase, nullptr, true},
-      {"only a server in another case below", onlyLowerCase, nullptr, true},
-      {"no server below", empty, nullptr, true},
-      {"a reply that is no object", garbage, nullptr, true},
-      {"a zero reply", silent, nullptr, true},
-      {"a server whose thread never answers", hung.get(), nullptr, true},
-      {"a dead handle", dead, nullptr, false},
-      {"no handle", nullptr, nullptr, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WebPageOperator op;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(op.Bind(Handle(c.window)), c.document != nullptr);
-    // The request's wait is bounded (with a margin for a loaded machine).
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(op.boundWindow(), c.live ? Handle(c.window) : 0);
-    EXPECT_TRUE(Is(op.GetDocument(), c.document));
+  TestWindows windows_;
+};
+
+// The shared table of Bind over window layouts, in real windows.
+class RealWindows : public WindowsUnderTest {
+ public:
+  std::int32_t Make(const char* className, std::int32_t parent, Reply reply) override {
+    if (reply == Reply::kHung) {
+      windows_.Make(kServer);  // registers the class for the hung window's thread
+      hung_.push_back(std::make_unique<HungWindow>(Answer{&first_}));
+      return HandleFromWindow(hung_.back()->get());
+    }
+    Page* page = reply == Reply::kFirstPage    ? &first_
+                 : reply == Reply::kSecondPage ? &second_
+                                               : nullptr;
+    return HandleFromWindow(windows_.Make(std::wstring(className, className + std::strlen(className)),
+                                          WindowFromHandle(parent),
+                                          {page, reply == Reply::kNoObject ? 0x7777 : 0}));
   }
-  EXPECT_EQ(first.com.liveReferences() + second.com.liveReferences(), 0);
-}
+  std::int32_t Destroyed() override { return HandleFromWindow(windows_.Destroyed()); }
+  std::int32_t BrowserBefore() override { return HandleFromWindow(windows_.Browser(before_)); }
+  bool Holds(const AutomationObject& document, Held page) override {
+    return Is(document, page == Held::kFirstPage    ? &first_
+                        : page == Held::kSecondPage ? &second_
+                        : page == Held::kPageBefore ? &before_
+                                                    : nullptr);
+  }
+  int LiveReferences() override {
+    return first_.com.liveReferences() + second_.com.liveReferences() +
+           before_.com.liveReferences();
+  }
+
+ private:
+  Page first_, second_, before_;
+  std::vector<std::unique_ptr<HungWindow>> hung_;
+  TestWindows windows_;
+};
+
 
 TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
   for (int mode = 7; mode <= 11; ++mode) {
@@ -431,4 +423,9 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
 }
 
 }  // namespace
+
+std::unique_ptr<WindowsUnderTest> MakeWindowsUnderTest() {
+  return std::make_unique<RealWindows>();
+}
+
 }  // namespace quillo::testing

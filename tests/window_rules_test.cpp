@@ -1,0 +1,100 @@
+// The rules every GUI runtime follows: placement, the tab step, addresses, the pages folder
+// and the modifier mask.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "window_rules.h"
+
+namespace quillo::rules {
+namespace {
+
+struct PlaceRow {
+  const char* name;
+  ControlKind kind;
+  int left, width;
+  bool shown, focusable;
+  int placedLeft;
+  bool placedShown, inSight, takesFocus, tabStop;
+};
+
+TEST(WindowRulesTest, PlacementDecidesWhatTheUserCanSeeAndReach) {
+  using enum ControlKind;
+  const PlaceRow rows[] = {
+      {"tab", EditBox, 10, 50, true, true, 10, true, true, true, true},
+      {"partly inside", Button, 190, 20, true, true, 190, true, true, true, true},
+      {"right of the client", Button, 200, 20, true, true, 200, true, false, false, false},
+      {"left of the client", Button, -20, 20, true, true, -20, true, false, false, false},
+      {"no size", Button, 10, 0, true, true, 10, true, false, false, false},
+      {"hidden", TransparentLabel, 10, 50, false, true, 10, false, false, false, false},
+      {"hidden box inside", BrowserBox, 10, 50, false, true, 200, true, false, false, false},
+      {"hidden box outside", BrowserBox, 300, 50, false, true, 300, true, false, false, false},
+      {"not in the tab order", EditBox, 10, 50, true, true, 10, true, true, true, false},
+      {"not focusable", Button, 10, 50, true, false, 10, true, true, false, false},
+  };
+  for (const PlaceRow& row : rows) {
+    WindowSpec window{.name = "w", .caption = "", .left = 0, .top = 0, .clientWidth = 200,
+                      .clientHeight = 100, .icon = "", .events = {}, .controls = {},
+                      .tabOrder = {"partly inside", "tab", "right of the client",
+                                   "left of the client", "no size", "hidden", "not focusable"}};
+    const ControlSpec control{.name = row.name, .kind = row.kind, .left = row.left, .top = 5,
+                              .width = row.width, .height = 20, .shown = row.shown,
+                              .focusable = row.focusable, .caption = {}, .address = {},
+                              .events = {}};
+    const Placement place = Place(control, window);
+    EXPECT_EQ(place.left, row.placedLeft) << row.name;
+    EXPECT_EQ(place.top, 5) << row.name;
+    EXPECT_EQ((std::vector<bool>{place.shown, place.inSight, place.takesFocus, place.tabStop}),
+              (std::vector<bool>{row.placedShown, row.inSight, row.takesFocus, row.tabStop}))
+        << row.name;
+  }
+}
+
+TEST(WindowRulesTest, TabStepWrapsRoundAndPassesOverWhatRefuses) {
+  const auto allBut1 = [](std::size_t i) { return i != 1; };
+  const struct {
+    std::size_t count;
+    std::optional<std::size_t> from;
+    bool backwards;
+    std::optional<std::size_t> to;
+  } rows[] = {{3, 0, false, 2}, {3, 2, false, 0}, {3, {}, false, 0}, {3, {}, true, 2},
+              {3, 0, true, 2},  {3, 2, true, 0},  {1, 0, false, 0}, {0, {}, false, {}}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(TabStep(row.count, row.from, row.backwards, allBut1), row.to)
+        << row.count << ' ' << row.from.value_or(9) << ' ' << row.backwards;
+  }
+  EXPECT_EQ(TabStep(3, 0, false, [](std::size_t) { return false; }), std::nullopt);
+}
+
+TEST(WindowRulesTest, AddressesSplitIntoBuiltInPagesAndQueries) {
+  const struct {
+    const char* address;
+    bool builtIn;
+    const char* path;
+    std::optional<std::string_view> query;
+  } rows[] = {{"https://calls.example/cn?a=1", false, "https://calls.example/cn?a=1", {}},
+              {"locale/cn/index.html", true, "locale/cn/index.html", {}},
+              {"partner/index.html?fromuid=42&x=1", true, "partner/index.html", "fromuid=42&x=1"},
+              {"a.html?", true, "a.html", ""},
+              {"", false, "", {}}};
+  for (const auto& row : rows) {
+    const PageAddress split = SplitAddress(row.address);
+    EXPECT_EQ(split.builtIn, row.builtIn) << row.address;
+    EXPECT_EQ(split.path, row.path) << row.address;
+    EXPECT_EQ(split.query, row.query) << row.address;
+  }
+  EXPECT_EQ(PagesFolder<char>("/usr/bin", '/'), "/usr/share/quillo/pages");
+  EXPECT_EQ(PagesFolder<char>("/opt/q/bin/", '/'), "/opt/q/share/quillo/pages");
+  EXPECT_EQ(PagesFolder<char16_t>(u"C:\\Q\\bin", u'\\'), u"C:\\Q\\share\\quillo\\pages");
+}
+
+TEST(WindowRulesTest, ModifierMaskIsCtrlOneShiftTwoAltFour) {
+  EXPECT_EQ(ModifierMask(false, false, false), 0);
+  EXPECT_EQ(ModifierMask(true, false, false), 1);
+  EXPECT_EQ(ModifierMask(false, true, false), 2);
+  EXPECT_EQ(ModifierMask(false, false, true), 4);
+  EXPECT_EQ(ModifierMask(true, true, true), 7);
+}
+
+}  // namespace
+}  // namespace quillo::rules
