@@ -100,10 +100,12 @@ TEST_F(PageLookTest, LookReadsAsThePageReads) {
   } ours[] = {
       {"write", [](const AutomationObject& e) { ASSERT_TRUE(e.PutText("title", "renamed")); },
        "renamed"},
-      {"call", [](const AutomationObject& e) { e.Call("removeAttribute", "title"); }, ""},
+      {"call", [](const AutomationObject& e) { e.Call("click"); }, "clicked"},
   };
   for (const auto& row : ours) {
-    ASSERT_TRUE(page_->Evaluate(QStringLiteral("document.body.firstChild.title = 'a'")).isValid());
+    ASSERT_TRUE(page_->Evaluate(QStringLiteral(
+        "document.body.firstChild.onclick = function () { this.title = 'clicked'; };"
+        "document.body.firstChild.title = 'a'")).isValid());
     const AutomationObject first = all.CallObject("tags", "*").CallObject("item", 0.0);
     ASSERT_EQ(first.GetText("title"), "a") << row.how;
     row.change(first);
