@@ -44,12 +44,8 @@ const WindowSpec& Window() {
 
 class BrowserSiteTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(CoRegisterClassObject(CLSID_WebBrowser, &factory_, CLSCTX_INPROC_SERVER,
-                                    REGCLS_MULTIPLEUSE, &cookie_),
-              S_OK);
-  }
-  void TearDown() override { CoRevokeClassObject(cookie_); }
+  void SetUp() override { ASSERT_EQ(factory_.Register(), S_OK); }
+  void TearDown() override { factory_.Revoke(); }
 
   // The window, with a stub in each box; it goes at Exit.
   void Open() {
@@ -100,7 +96,6 @@ class BrowserSiteTest : public ::testing::Test {
 
   win32::ScopedOleInit ole_;
   ControlStubFactory factory_;
-  DWORD cookie_ = 0;
   size_t first_ = 0;
 };
 
@@ -266,8 +261,9 @@ TEST_F(BrowserSiteTest, TheSiteGoesWithItsLastReference) {
   IOleClientSite* site = Stub(0).site();
   site->AddRef();
   Exit(0);
-  EXPECT_EQ(Stub(0).site(), nullptr);  // the control gave its reference back at close
-  EXPECT_EQ(site->Release(), 0u);      // ours was the last: nothing else holds the site
+  EXPECT_EQ(Stub(0).site(), nullptr);  // the control gave its reference back at close,
+  EXPECT_NE(Stub(0).calls().find("SetClientSite(null)"), std::string::npos);  // not at its end
+  EXPECT_EQ(site->Release(), 0u);  // ours was the last: nothing else holds the site
 }
 
 }  // namespace

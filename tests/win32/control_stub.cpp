@@ -24,6 +24,24 @@ HWND MakeWindow(const wchar_t* type, HWND parent) {
 
 ControlStub::~ControlStub() { Close(OLECLOSE_NOSAVE); }
 
+// OleInitialize answers S_FALSE only while OLE is initialised on the thread already (Wine's
+// dlls/ole32/tests/ole2.c, test_OleInitialize_InitCounting); the probe's own is undone.
+void ControlStub::Record(const char* name) {
+  const HRESULT probe = OleInitialize(nullptr);
+  if (SUCCEEDED(probe)) OleUninitialize();
+  calls_ += std::string(name) + ", ";
+  if (probe != S_FALSE) withoutOle_ += std::string(name) + ", ";
+}
+
+ULONG ControlStub::Release() {
+  if (references_ == 0) return 0;
+  if (--references_ == 0) {
+    Record("final Release");
+    site_.Reset();
+  }
+  return references_;
+}
+
 HRESULT ControlStub::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
@@ -43,6 +61,7 @@ HRESULT ControlStub::QueryInterface(REFIID iid, void** object) {
 }
 
 HRESULT ControlStub::SetClientSite(IOleClientSite* site) {
+  Record(site != nullptr ? "SetClientSite" : "SetClientSite(null)");
   site_ = win32::ComPtr<IOleClientSite>::Share(site);
   return S_OK;
 }
@@ -67,6 +86,7 @@ bool ControlStub::InPlaceActivate(HWND parent) {
 }
 
 HRESULT ControlStub::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND parent, LPCRECT) {
+  Record("DoVerb");
   if (!InPlaceActivate(parent)) return E_FAIL;
   if (verb != OLEIVERB_UIACTIVATE || uiActive_) return S_OK;  // active already: nothing
   uiActive_ = true;
@@ -86,6 +106,7 @@ HRESULT ControlStub::UIDeactivate() {
 }
 
 HRESULT ControlStub::InPlaceDeactivate() {
+  Record("InPlaceDeactivate");
   if (!inPlaceSite_) return S_OK;
   UIDeactivate();
   inPlaceSite_->OnInPlaceDeactivate();
@@ -97,6 +118,7 @@ HRESULT ControlStub::InPlaceDeactivate() {
 }
 
 HRESULT ControlStub::Close(DWORD) {
+  Record("Close");
   InPlaceDeactivate();
   return S_OK;
 }
@@ -168,6 +190,16 @@ bool ControlStub::NewWindow(const std::wstring& url) {
   sink_->Invoke(DISPID_NEWWINDOW3, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr,
                 nullptr);
   return cancel == VARIANT_TRUE;
+}
+
+HRESULT ControlStubFactory::Register() {
+  return CoRegisterClassObject(CLSID_WebBrowser, this, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                               &cookie_);
+}
+
+void ControlStubFactory::Revoke() {
+  if (cookie_ != 0) CoRevokeClassObject(cookie_);
+  cookie_ = 0;
 }
 
 HRESULT ControlStubFactory::QueryInterface(REFIID iid, void** object) {

@@ -13,7 +13,9 @@
 //   (test_TranslateAccelerator); other keys go to the container too and answer S_FALSE;
 // - Close gives up UI and in-place activation (SetActiveObject(NULL), OnUIDeactivate,
 //   OnInPlaceDeactivate), and SetClientSite(NULL) releases the site (test_Close);
-// - DWebBrowserEvents2 sinks connect through IConnectionPointContainer.
+// - DWebBrowserEvents2 sinks connect through IConnectionPointContainer;
+// - the last Release lets the site go, as the control's end does.
+// Its site and activation calls are recorded, with whether OLE was still initialised.
 #pragma once
 
 #include <windows.h>
@@ -44,13 +46,17 @@ class ControlStub final : public IOleObject,
   IOleClientSite* site() const { return site_.get(); }
   HWND document() const { return document_.get(); }
   void SetPageStops(int stops) { stops_ = stops; }
+  // The calls so far, and those made while OLE was not initialised, as "name, name, ".
+  const std::string& calls() const { return calls_; }
+  const std::string& withoutOle() const { return withoutOle_; }
+  ULONG references() const { return references_; }  // handed out and not released
   // Fires NewWindow3 as the control does for url; true when a sink cancelled it.
   bool NewWindow(const std::wstring& url);
 
   // IUnknown: counted; the test owns the stub.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+  ULONG STDMETHODCALLTYPE Release() override;
 
   // IOleObject
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
@@ -107,6 +113,7 @@ class ControlStub final : public IOleObject,
 
  private:
   bool InPlaceActivate(HWND parent);
+  void Record(const char* name);
 
   ULONG references_ = 0;
   win32::ComPtr<IOleClientSite> site_;
@@ -118,11 +125,20 @@ class ControlStub final : public IOleObject,
   bool uiActive_ = false;
   int stops_ = 0;  // the page's own Tab stops
   int at_ = 0;     // the stop holding the focus, 1..stops_, or 0 for the page itself
+  std::string calls_;
+  std::string withoutOle_;
 };
 
-// Makes a stub for every control the process creates, and keeps them.
+// Makes a stub for every control the process creates, and keeps them. Registered for
+// CLSID_WebBrowser from Register until Revoke or its end; COM must be initialised.
 class ControlStubFactory final : public IClassFactory {
  public:
+  ControlStubFactory() = default;
+  ~ControlStubFactory() { Revoke(); }
+  ControlStubFactory(const ControlStubFactory&) = delete;
+  ControlStubFactory& operator=(const ControlStubFactory&) = delete;
+  HRESULT Register();
+  void Revoke();
   const std::vector<std::unique_ptr<ControlStub>>& made() const { return made_; }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -132,6 +148,7 @@ class ControlStubFactory final : public IClassFactory {
 
  private:
   std::vector<std::unique_ptr<ControlStub>> made_;
+  DWORD cookie_ = 0;
 };
 
 }  // namespace quillo::testing

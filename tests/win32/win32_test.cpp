@@ -16,11 +16,11 @@
 
 #include "binding_cases.h"
 #include "com_page.h"
+#include "control_stub.h"
 #include "dispatch_win.h"
 #include "fake_dom.h"
 #include "gui_runtime.h"
 #include "operator_case_runner.h"
-#include "recording_browser.h"
 #include "scoped_win.h"
 #include "web_page_operator.h"
 #include "window_api.h"
@@ -281,19 +281,21 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
                                         .focusable = true, .caption = {},
                                         .address = "https://calling.test/", .events = {}}},
                           .tabOrder = {}};
-  std::optional<RecordingBrowser> control;
+  ControlStubFactory factory;
   {
-    win32::ScopedComInit com;  // for the stand-in's registration only
-    control.emplace();
+    win32::ScopedInit<CoInitialize, CoUninitialize> com;  // for the registration only
+    ASSERT_EQ(factory.Register(), S_OK);
     LoadWindow(window);
-    control->Revoke();
+    factory.Revoke();
   }
   Exit(0);
-  const std::string& names = control->calls();
+  ASSERT_EQ(factory.made().size(), 1u);
+  const ControlStub& control = *factory.made()[0];
+  const std::string& names = control.calls();
   EXPECT_NE(names.find("DoVerb"), std::string::npos) << names;
-  EXPECT_EQ(control->withoutOle(), "") << names;
-  EXPECT_EQ(control->references(), 0u) << names;
-  EXPECT_FALSE(control->holdsSite()) << names;
+  EXPECT_EQ(control.withoutOle(), "") << names;
+  EXPECT_EQ(control.references(), 0u) << names;
+  EXPECT_EQ(control.site(), nullptr) << names;
 }
 
 TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
