@@ -184,14 +184,20 @@ class PageRequestsTest(unittest.TestCase):
     def test_requests_are_answered_by_the_policy(self):
         try:
             rows = {}
-            for request, page, before, expected in PERMISSIONS:
-                if before:
-                    name = f"{request} from the {page} page before the press"
-                    settle(self.pages[page], name, REQUESTS[request])
-                    rows[name] = (page, expected)
-            time.sleep(2)
-            for name, (page, expected) in rows.items():
-                self.assertEqual(answer(self.pages[page], name), expected, name)
+
+            def ask(before_press):
+                # Asks every request of this side of the press, then checks every answer so far.
+                when = "before" if before_press else "after"
+                for request, page, before, expected in PERMISSIONS:
+                    if before == before_press:
+                        name = f"{request} from the {page} page {when} the press"
+                        settle(self.pages[page], name, REQUESTS[request])
+                        rows[name] = (page, expected)
+                time.sleep(2)
+                for name, (page, expected) in rows.items():
+                    self.assertEqual(answer(self.pages[page], name), expected, name)
+
+            ask(before_press=True)
 
             # The press plays the calling page's tones, out of sight: the sink hears them.
             recording = os.path.join(self.scratch.name, "monitor.raw")
@@ -202,14 +208,7 @@ class PageRequestsTest(unittest.TestCase):
             self.press()  # the first press: the waiting microphone is granted now
             waited = "microphone from the calling page before the press"
             rows[waited] = ("calling", "granted")
-            for request, page, before, expected in PERMISSIONS:
-                if not before:
-                    name = f"{request} from the {page} page after the press"
-                    settle(self.pages[page], name, REQUESTS[request])
-                    rows[name] = (page, expected)
-            time.sleep(2)
-            for name, (page, expected) in rows.items():
-                self.assertEqual(answer(self.pages[page], name), expected, name)
+            ask(before_press=False)
 
             for way, page, handed in HANDED:
                 url = f"{SERVED}/{way.replace(' ', '-')}-{page}"
