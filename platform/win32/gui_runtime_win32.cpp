@@ -361,10 +361,10 @@ void CreateControl(Control& control, int id) {
   const RECT bounds = Bounds(control.place);
   if (spec.kind == ControlKind::BrowserBox) {
     // The box's host window is always shown; one out of sight stands outside the client area.
-    // Tab at the end of a page goes on round the window; only the boxes in sight hand a
-    // page's new windows to the user's browser.
+    // Tab at the end of a page goes on round the window; every box but the calling one hands
+    // a page's new windows to the user's browser.
     BrowserSite::Host host{.tab = [](bool backwards) { MoveFocus(backwards); },
-                           .opensOutside = spec.shown};
+                           .opensOutside = spec.callButton.empty()};
     control.browser = BrowserSite::Create(r.window.get(), id, bounds,
                                           ResolveAddress(spec.address), std::move(host));
     control.window = control.browser->window();

@@ -37,7 +37,11 @@ const WindowSpec& Window() {
       .controls = {Control("edit", ControlKind::EditBox, 10, true),
                    Control("partner", ControlKind::BrowserBox, 80, true),
                    Control("button", ControlKind::Button, 150, true),
-                   Control("calling", ControlKind::BrowserBox, 400, false)},
+                   [] {
+                     ControlSpec calling = Control("calling", ControlKind::BrowserBox, 400, false);
+                     calling.callButton = "button";
+                     return calling;
+                   }()},
       .tabOrder = {"edit", "partner", "button"}};
   return window;
 }
