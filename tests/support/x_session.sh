@@ -19,13 +19,28 @@ if [[ -z "$display" ]]; then
   exit 1
 fi
 export DISPLAY=":$display"
-openbox --sm-disable >/dev/null 2>&1 &
-openbox=$!
-# wmctrl answers once openbox manages the screen.
-for _ in $(seq 1 100); do
-  wmctrl -m >/dev/null 2>&1 && break
-  sleep 0.05
+# wmctrl answers once openbox manages the screen. Now and then, right after Xvfb has said it
+# is ready, openbox cannot open the display and ends at once; it is then started again. A
+# command never runs without a window manager: windows would get no frame to close them by.
+managed=""
+for _ in 1 2 3; do
+  openbox --sm-disable >/dev/null 2>&1 &
+  openbox=$!
+  for _ in $(seq 1 100); do
+    wmctrl -m >/dev/null 2>&1 && managed=yes && break
+    kill -0 "$openbox" 2>/dev/null || break
+    sleep 0.05
+  done
+  [[ -n "$managed" ]] && break
+  kill "$openbox" 2>/dev/null
+  wait "$openbox" 2>/dev/null
 done
+if [[ -z "$managed" ]]; then
+  echo "x_session: the window manager did not start on $DISPLAY" >&2
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
+  exit 1
+fi
 
 "$@"
 code=$?
