@@ -13,8 +13,6 @@ namespace quillo::testing {
 // Owns a window (and with it its descendants) in the registry; destroys it when it goes.
 class RegistryWindow {
  public:
-  RegistryWindow() = default;
-  explicit RegistryWindow(HWND window) : window_(window) {}
   RegistryWindow(std::string_view className, HWND parent = nullptr,
                windows::MessageHandler handler = {})
       : window_(windows::CreateWindow(className, parent, std::move(handler))) {}
@@ -47,7 +45,6 @@ class FakeBrowser {
         server_("Internet Explorer_Server", view_.get(), AnswerDocument(dom)) {}
 
   std::int32_t outer() const { return outer_.handle(); }
-  std::int32_t server() const { return server_.handle(); }
 
  private:
   RegistryWindow outer_;

@@ -187,14 +187,5 @@ TEST(WindowRegistryTest, UnclaimedResultsAreNotKeptForever) {
   EXPECT_EQ(dom.liveReferences(), 0);
 }
 
-TEST(WindowRegistryTest, CoInitializeIsCounted) {
-  const int before = windows::CoInitializeCount();
-  const int uninitialised = windows::CoUninitializeCount();
-  CoInitialize(nullptr);
-  CoUninitialize();
-  EXPECT_EQ(windows::CoInitializeCount(), before + 1);
-  EXPECT_EQ(windows::CoUninitializeCount(), uninitialised + 1);
-}
-
 }  // namespace
 }  // namespace quillo::testing

@@ -89,11 +89,9 @@ TEST(WindowRulesTest, AddressesSplitIntoBuiltInPagesAndQueries) {
 }
 
 TEST(WindowRulesTest, ModifierMaskIsCtrlOneShiftTwoAltFour) {
-  EXPECT_EQ(ModifierMask(false, false, false), 0);
-  EXPECT_EQ(ModifierMask(true, false, false), 1);
-  EXPECT_EQ(ModifierMask(false, true, false), 2);
-  EXPECT_EQ(ModifierMask(false, false, true), 4);
-  EXPECT_EQ(ModifierMask(true, true, true), 7);
+  for (int mask = 0; mask < 8; ++mask) {
+    EXPECT_EQ(ModifierMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0), mask);
+  }
 }
 
 }  // namespace

@@ -96,15 +96,6 @@ TEST_F(CallingPage, StaysLiveOutOfTheUsersSight) {
   EXPECT_GE(ticks, 10);
 }
 
-TEST_F(CallingPage, ReportsTheCallAndCountsClicks) {
-  const int before = Clicks();
-  Evaluate(*view_, QStringLiteral("document.getElementById('phone-number').value = '10086';"
-                                  "document.getElementById('ext-gen69').click(); 0"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return view_->title() == QStringLiteral("calling:10086"); }, 5000))
-      << view_->title().toStdString();
-  EXPECT_EQ(Clicks(), before + 1);
-}
-
 TEST_F(CallingPage, CallButtonFillsAndClicksThePage) {
   app::Operator() = std::make_unique<WebPageOperator>();
   auto* number = Control<QLineEdit>("编辑框1");

@@ -194,9 +194,6 @@ class TestWindows {
 
 class Win32Test : public ::testing::TestWithParam<OperatorCase> {
  protected:
-  HWND MakeBrowser(Page& page) { return windows_.Browser(page); }
-  static std::int32_t Handle(HWND window) { return HandleFromWindow(window); }
-
   TestWindows windows_;
 };
 
@@ -240,10 +237,10 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
   for (int mode = 7; mode <= 11; ++mode) {
     SCOPED_TRACE("document mode " + std::to_string(mode));
     Page page(GetParam().page, mode);
-    HWND browser = MakeBrowser(page);
+    HWND browser = windows_.Browser(page);
     {
       WebPageOperator op;
-      ASSERT_TRUE(op.Bind(Handle(browser)));
+      ASSERT_TRUE(op.Bind(HandleFromWindow(browser)));
       PageOfDocument pageUnderTest(page);
       RunOperatorCase(GetParam(), op, pageUnderTest, mode);
       // Only the operator's own document reference is left.
@@ -262,10 +259,10 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
   // Operators and their copies ended in either order; nothing else initialises COM here.
   for (bool copyEndsFirst : {false, true}) {
     Page page;
-    HWND browser = MakeBrowser(page);
+    HWND browser = windows_.Browser(page);
     {
       auto op = std::make_unique<WebPageOperator>();
-      ASSERT_TRUE(op->Bind(Handle(browser)));
+      ASSERT_TRUE(op->Bind(HandleFromWindow(browser)));
       auto copy = op->Copy();
       if (copyEndsFirst) copy.reset();
       op.reset();
