@@ -122,7 +122,10 @@ AutomationObject WebPageOperator::FindTextBox(std::string_view key, std::int32_t
 bool WebPageOperator::FillTextBox(std::string_view key, std::string_view text,
                                   std::int32_t skip) {
   const AutomationObject element = FindTextBox(key, skip);
-  return element.PutText("value", text);
+  if (!element.PutText("value", text)) return false;
+  for (const std::string_view type : kEditEvents) element.RaiseEvent(type);
+  ProcessMessagesFor(kPageTurn);
+  return true;
 }
 
 AutomationObject WebPageOperator::FindButton(std::string_view key, std::int32_t skip) {

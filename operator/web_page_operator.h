@@ -5,6 +5,7 @@
 // is a false, a 0 or an empty object.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -17,6 +18,14 @@ namespace quillo {
 inline constexpr std::string_view kBrowserServerClass = "Internet Explorer_Server";
 inline constexpr std::string_view kDocumentRequestMessage = "WM_HTML_GETOBJECT";
 inline constexpr unsigned kDocumentRequestTimeoutMs = 1000;
+
+// What a fill tells the page after the write, in this order, as a person's typing tells it:
+// frameworks keep their model from these events, not from the value itself.
+inline constexpr std::string_view kEditEvents[] = {"input", "change"};
+// The page's turn after a fill, before anything else is done to it: its scripts and timers
+// run, as they would between a person's typing and click (some frameworks take a field's
+// change a few tens of milliseconds late).
+inline constexpr std::chrono::milliseconds kPageTurn{100};
 
 // The two element families and the filters of their types.
 inline constexpr std::string_view kTextBoxTypes = "text|password|file";
@@ -59,7 +68,9 @@ class WebPageOperator {
   AutomationObject FindFormElement(std::string_view typeFilter, std::string_view key,
                                    std::int32_t skip, std::int32_t& position);
   AutomationObject FindTextBox(std::string_view key, std::int32_t skip);
-  // Writes text unchanged into the text box's value. True when the write succeeded.
+  // Writes text unchanged into the text box's value, without focusing it; then tells the
+  // page (kEditEvents) and gives it its turn (kPageTurn). True when the write succeeded; a
+  // fill that wrote nothing tells nothing and does not wait.
   bool FillTextBox(std::string_view key, std::string_view text, std::int32_t skip);
   AutomationObject FindButton(std::string_view key, std::int32_t skip);
   // Calls the button's own click. True when a button was found.

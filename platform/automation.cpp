@@ -105,6 +105,10 @@ bool AutomationObject::PutText(std::string_view name, std::string_view value) co
 
 void AutomationObject::Call(std::string_view name) const { CallValue(object_, name, {}); }
 
+bool AutomationObject::RaiseEvent(std::string_view type) const {
+  return object_ != nullptr && object_->RaiseEvent(type);
+}
+
 AutomationObject AutomationObject::CallObject(std::string_view name,
                                               std::string_view argument) const {
   const Value arguments[] = {Text(argument)};

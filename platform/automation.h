@@ -68,6 +68,10 @@ class AutomationObject {
   bool PutText(std::string_view name, std::string_view value) const;
 
   void Call(std::string_view name) const;
+  // Tells the page that this element's content was edited, as the browser tells it when a
+  // person types: the DOM event of that type ("input", "change"), bubbling, raised on the
+  // element. True when the page was told.
+  bool RaiseEvent(std::string_view type) const;
   AutomationObject CallObject(std::string_view name, std::string_view argument) const;
   AutomationObject CallObject(std::string_view name, double argument) const;
 
@@ -89,6 +93,10 @@ class Dispatch {
   virtual std::optional<Value> Get(std::string_view name) = 0;
   virtual bool Put(std::string_view name, const Value& value) = 0;
   virtual std::optional<Value> Call(std::string_view name, std::span<const Value> arguments) = 0;
+  // Raises the bubbling, not cancelable DOM event of this type on the object, by whatever
+  // means its engine has for it. An object that is no element, or an engine that lacks the
+  // event, answers false.
+  virtual bool RaiseEvent(std::string_view) { return false; }
 
  protected:
   virtual ~Dispatch() = default;

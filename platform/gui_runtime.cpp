@@ -6,20 +6,24 @@
 namespace quillo {
 namespace {
 
-std::shared_ptr<std::function<void()>>& hook() {
-  static std::shared_ptr<std::function<void()>> instance;
+using Hook = std::function<void(std::chrono::milliseconds)>;
+
+std::shared_ptr<Hook>& hook() {
+  static std::shared_ptr<Hook> instance;
   return instance;
 }
 
 }  // namespace
 
-void ProcessPendingMessages() {
+void ProcessPendingMessages() { ProcessMessagesFor(std::chrono::milliseconds(0)); }
+
+void ProcessMessagesFor(std::chrono::milliseconds time) {
   // A copy keeps the routine alive even if it replaces the hook while it runs.
-  if (auto current = hook()) (*current)();
+  if (auto current = hook()) (*current)(time);
 }
 
-void SetProcessPendingMessagesHook(std::function<void()> routine) {
-  hook() = routine ? std::make_shared<std::function<void()>>(std::move(routine)) : nullptr;
+void SetProcessPendingMessagesHook(Hook routine) {
+  hook() = routine ? std::make_shared<Hook>(std::move(routine)) : nullptr;
 }
 
 }  // namespace quillo

@@ -6,6 +6,7 @@
 // toolkit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -20,9 +21,15 @@ namespace quillo {
 // until the runtime installs its hook.
 void ProcessPendingMessages();
 
-// Installs the routine behind ProcessPendingMessages (an empty one removes it). The GUI
-// runtime installs its event processing here; tests install handlers of their own.
-void SetProcessPendingMessagesHook(std::function<void()> hook);
+// Lets the GUI runtime handle messages and events as they come until time has passed: timers
+// fire, pages run their scripts and the window keeps answering, user input included. Returns
+// early only when the program is ending. Does nothing until the runtime installs its hook.
+void ProcessMessagesFor(std::chrono::milliseconds time);
+
+// Installs the routine behind both (an empty one removes it): it handles what is waiting,
+// then what comes until time has passed; with 0, only what is waiting. The GUI runtime
+// installs its event processing here; tests install handlers of their own.
+void SetProcessPendingMessagesHook(std::function<void(std::chrono::milliseconds time)> hook);
 
 // ---- The window as data ------------------------------------------------------------------
 

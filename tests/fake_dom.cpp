@@ -43,8 +43,12 @@ class FakeDom::Object : public Dispatch {
     if (dom_.Rejects(name)) return std::nullopt;
     return DoCall(name, arguments);
   }
+  bool RaiseEvent(std::string_view type) override {
+    return !dom_.Rejects("event") && DoRaiseEvent(type);
+  }
 
  protected:
+  virtual bool DoRaiseEvent(std::string_view) { return false; }
   virtual std::optional<Value> DoGet(std::string_view) { return std::nullopt; }
   virtual bool DoPut(std::string_view, const Value&) { return false; }
   virtual std::optional<Value> DoCall(std::string_view, std::span<const Value>) {
@@ -81,6 +85,7 @@ class FakeDom::Element : public FakeDom::Object {
   int index;
   std::string value;
   int clicks = 0;
+  std::vector<std::string> events;
   bool attached = true;
 
  protected:
@@ -127,6 +132,10 @@ class FakeDom::Element : public FakeDom::Object {
     const auto* typeText = type ? std::get_if<Text>(&*type) : nullptr;
     if (!text->empty() && typeText != nullptr && *typeText == "file") return false;
     value = *text;
+    return true;
+  }
+  bool DoRaiseEvent(std::string_view type) override {
+    events.push_back(std::string(type) + "=" + value);
     return true;
   }
   std::optional<Value> DoCall(std::string_view name, std::span<const Value> arguments) override {
@@ -219,6 +228,10 @@ const std::string& FakeDom::value(int index) const {
 
 int FakeDom::clicks(int index) const {
   return elements_.at(static_cast<size_t>(index))->clicks;
+}
+
+const std::vector<std::string>& FakeDom::events(int index) const {
+  return elements_.at(static_cast<size_t>(index))->events;
 }
 
 int FakeDom::IndexOf(const AutomationObject& object) const {

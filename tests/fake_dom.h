@@ -1,5 +1,6 @@
 // An in-memory page for the automation layer: a document, its body, elements with tag,
-// type, name, id, title, value and a click count, and live collections of them. It counts
+// type, name, id, title, value, a click count and the events raised on them, and live
+// collections of them. It counts
 // the references it has handed out and not had back, so a test can prove that every
 // temporary was released, and it can be told to reject any call or property by name.
 #pragma once
@@ -51,6 +52,8 @@ class FakeDom {
   const PageElement& element(int index) const;
   const std::string& value(int index) const;
   int clicks(int index) const;
+  // The events raised on the element, in order, each as "type=the value it held then".
+  const std::vector<std::string>& events(int index) const;
   // The index of the element an object refers to, or -1 when it is none of them.
   int IndexOf(const AutomationObject& object) const;
 

@@ -15,7 +15,7 @@ namespace {
 // Removes the pending-messages hook a test installed, whatever way the test ends.
 struct ScopedPendingHook {
   explicit ScopedPendingHook(std::function<void()> hook) {
-    SetProcessPendingMessagesHook(std::move(hook));
+    SetProcessPendingMessagesHook([hook = std::move(hook)](auto) { hook(); });
   }
   ~ScopedPendingHook() { SetProcessPendingMessagesHook({}); }
 };

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "gui_runtime.h"
 #include "operator_cases.h"
 #include "web_page_operator.h"
 
@@ -19,12 +21,32 @@ class PageUnderTest {
   virtual int IndexOf(const AutomationObject& element) = 0;
   virtual std::string ValueOf(int index) = 0;
   virtual int ClicksOf(int index) = 0;
+  // The events the element heard, in order, each as "type=its value then".
+  virtual std::vector<std::string> EventsOf(int index) = 0;
 };
 
 // documentMode: the Windows browser control's, for the rows it changes.
 inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnderTest& page,
                             int documentMode = 11) {
   const int expected = documentMode < 10 ? c.belowMode10.value_or(c.expected) : c.expected;
+  const bool fills = c.action == Action::kFillTextBox && expected != -1;
+  // A fill tells the page as typing does (modes 7 and 8 of the Windows browser control have
+  // no input event), then gives it its turn: what the page heard by then is recorded.
+  std::vector<std::string> told;
+  for (const char* type : {"input", "change"}) {
+    if (fills && (documentMode >= 9 || type != std::string_view("input"))) {
+      told.push_back(type + ("=" + c.text));
+    }
+  }
+  std::vector<std::string> turns;
+  SetProcessPendingMessagesHook([&](std::chrono::milliseconds time) {
+    if (time.count() == 0) return;
+    std::string heard = std::to_string(time.count()) + "ms";
+    if (fills) {
+      for (const std::string& event : page.EventsOf(expected)) heard += " " + event;
+    }
+    turns.push_back(heard);
+  });
   std::int32_t position = 0;
   int found = expected;
   switch (c.action) {
@@ -54,7 +76,15 @@ inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnde
       }
       break;
   }
+  SetProcessPendingMessagesHook({});
   EXPECT_EQ(found, expected);
+  for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
+    EXPECT_EQ(page.EventsOf(i), i == expected && fills ? told : std::vector<std::string>())
+        << "element " << i;
+  }
+  std::string turn = "100ms";
+  for (const std::string& event : told) turn += " " + event;
+  EXPECT_EQ(turns, fills ? std::vector<std::string>{turn} : std::vector<std::string>());
 }
 
 }  // namespace quillo::testing

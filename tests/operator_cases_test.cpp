@@ -14,6 +14,7 @@ class FakePageUnderTest : public PageUnderTest {
   int IndexOf(const AutomationObject& element) override { return dom_.IndexOf(element); }
   std::string ValueOf(int index) override { return dom_.value(index); }
   int ClicksOf(int index) override { return dom_.clicks(index); }
+  std::vector<std::string> EventsOf(int index) override { return dom_.events(index); }
 
  private:
   FakeDom& dom_;

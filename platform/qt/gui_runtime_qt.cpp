@@ -11,6 +11,8 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
@@ -267,7 +269,17 @@ void LoadWindow(const WindowSpec& spec) {
   r.controls.clear();
   r.window.reset();
   r.spec = &spec;
-  SetProcessPendingMessagesHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+  SetProcessPendingMessagesHook([](std::chrono::milliseconds time) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (time <= std::chrono::milliseconds(0)) return;
+    // Everything runs meanwhile, as in the message loop; closing the window ends the wait.
+    QEventLoop loop;
+    QTimer::singleShot(time, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    if (qt::FormWindow* window = runtime().window.get()) {
+      QObject::connect(window, &qt::FormWindow::closed, &loop, &QEventLoop::quit);
+    }
+    loop.exec();
+  });
 
   auto window = std::make_unique<qt::FormWindow>();
   window->setObjectName(FromUtf8(spec.name));

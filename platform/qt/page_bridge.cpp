@@ -142,6 +142,12 @@ class BridgeObject final : public Dispatch {
     return answer && answer->toString().startsWith(QLatin1Char('u'));
   }
 
+  bool RaiseEvent(std::string_view type) override {
+    NextEpoch();  // the page's handlers may change anything a look saw
+    const auto answer = Send(Ask(QLatin1StringView("event"), type));
+    return answer && answer->toString().startsWith(QLatin1Char('u'));
+  }
+
   std::optional<Value> Call(std::string_view name, std::span<const Value> arguments) override {
     if (look_ && index_ < 0 && name == "item" && arguments.size() == 1 && look_->Fresh()) {
       const auto* index = std::get_if<double>(&arguments[0]);

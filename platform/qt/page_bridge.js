@@ -133,6 +133,16 @@
         target[name] = decode(request.value);
         return 'u';
       }
+      if (request.op === 'event') {
+        // As the browser tells a page of a person's typing: bubbling, not cancelable, from
+        // the element itself. The page's own listeners, in every world, hear it.
+        if (!(target instanceof Element)) return 'eno element';
+        const init = {bubbles: true, cancelable: false, composed: true};
+        target.dispatchEvent(name === 'input'
+          ? new InputEvent(name, {...init, inputType: 'insertText', data: String(target.value)})
+          : new Event(name, init));
+        return 'u';
+      }
       if (request.op === 'call') {
         if (target instanceof AllCollection && name === 'tags') {
           return look(target.tags(...(request.args || []).map(decode)));

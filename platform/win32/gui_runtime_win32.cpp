@@ -9,6 +9,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -463,14 +464,24 @@ void LoadWindow(const WindowSpec& spec) {
   TearDownWindow();
   StartOle();
   RegisterClasses();
-  SetProcessPendingMessagesHook([] {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that owns it
-        return;
+  SetProcessPendingMessagesHook([](std::chrono::milliseconds time) {
+    // The control runs its pages' timers on this thread, through its window messages: they
+    // run here as in the message loop, until the deadline, a quit or the window's close.
+    const auto deadline = std::chrono::steady_clock::now() + time;
+    for (;;) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that owns it
+          return;
+        }
+        ProcessMessage(message);
       }
-      ProcessMessage(message);
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0 || runtime().closed) return;
+      MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left.count()), QS_ALLINPUT,
+                                  MWMO_INPUTAVAILABLE);
     }
   });
 

@@ -42,6 +42,17 @@ bool EnginePage::LoadBody(const QString& body) {
                   "  const i = e.target.dataset && e.target.dataset.index;"
                   "  if (i !== undefined) clicks[i] = (clicks[i] || 0) + 1;"
                   "}, true);"
+                  // What each element hears: the edits where they bubble to, keys and focus
+                  // where they start.
+                  "window.events = {};"
+                  "for (const type of ['input', 'change', 'keydown', 'keypress', 'keyup',"
+                  "    'beforeinput', 'focus', 'blur', 'focusin', 'focusout']) {"
+                  "  document.addEventListener(type, (e) => {"
+                  "    const i = e.target.dataset && e.target.dataset.index;"
+                  "    if (i !== undefined) (events[i] = events[i] || []).push("
+                  "        e.type + '=' + e.target.value);"
+                  "  }, !['input', 'change'].includes(type));"
+                  "}"
                   "</script></head><body>") +
               body + QStringLiteral("</body></html>"));
 }

@@ -22,6 +22,14 @@ class EnginePageUnderTest : public PageUnderTest {
   int ClicksOf(int index) override {
     return page_.Evaluate(QStringLiteral("clicks[%1] || 0").arg(index)).toInt();
   }
+  std::vector<std::string> EventsOf(int index) override {
+    std::vector<std::string> events;
+    for (const QVariant& event :
+         page_.Evaluate(QStringLiteral("events[%1] || []").arg(index)).toList()) {
+      events.push_back(event.toString().toStdString());
+    }
+    return events;
+  }
 
  private:
   EnginePage& page_;

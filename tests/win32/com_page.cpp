@@ -15,10 +15,16 @@ namespace quillo::testing {
 // item(index) past the end gives S_OK and VT_NULL, a negative index E_INVALIDARG (tests/dom.c).
 // Elements have no "all" in document mode 11 (MS-DOM2CE 2.1.3.1; Wine's htmlelem.c hides it
 // there), but getElementsByTagName in every mode; inputs report the types tel, search and
-// email only from mode 10 and "text" below it (tests/documentmode.js).
+// email only from mode 10 and "text" below it (tests/documentmode.js). Events: elements have
+// dispatchEvent and documents createEvent from mode 9 (tests/documentmode.js, elem_props and
+// doc_props); fireEvent is gone in mode 11 ("Legacy DOM events are no longer supported",
+// Microsoft's IE11 compatibility notes). initEvent takes the type, whether the event bubbles
+// and whether it can be cancelled ("initEvent method", Microsoft's DOM events reference).
 struct ComPage::Member {
   const char* name;
   DISPID id;
+  int firstMode = 7;
+  int lastMode = 11;
 };
 
 namespace {
@@ -35,7 +41,10 @@ bool SameName(std::string_view a, std::string_view b) {
 }  // namespace
 
 const std::vector<ComPage::Member>& ComPage::MembersOf(std::string_view kind) {
-  static const std::vector<Member> document = {{"body", Id(DISPID_IHTMLDOCUMENT2_BODY)}};
+  static const std::vector<Member> document = {
+      {"body", Id(DISPID_IHTMLDOCUMENT2_BODY)},
+      {"createEvent", Id(DISPID_IDOCUMENTEVENT_CREATEEVENT), 9}};
+  static const std::vector<Member> event = {{"initEvent", Id(DISPID_IDOMEVENT_INITEVENT), 9}};
   static const std::vector<Member> collection = {
       {"length", Id(DISPID_IHTMLELEMENTCOLLECTION_LENGTH)},
       {"item", DISPID_VALUE},
@@ -44,8 +53,11 @@ const std::vector<ComPage::Member>& ComPage::MembersOf(std::string_view kind) {
       {"id", Id(DISPID_IHTMLELEMENT_ID)},
       {"title", Id(DISPID_IHTMLELEMENT_TITLE)},
       {"click", Id(DISPID_IHTMLELEMENT_CLICK)},
-      {"all", Id(DISPID_IHTMLELEMENT_ALL)},
-      {"getElementsByTagName", Id(DISPID_IHTMLELEMENT2_GETELEMENTSBYTAGNAME)}};
+      {"all", Id(DISPID_IHTMLELEMENT_ALL), 7, 10},
+      {"getElementsByTagName", Id(DISPID_IHTMLELEMENT2_GETELEMENTSBYTAGNAME)},
+      {"ownerDocument", Id(DISPID_IHTMLDOMNODE2_OWNERDOCUMENT)},
+      {"dispatchEvent", Id(DISPID_IEVENTTARGET_DISPATCHEVENT), 9},
+      {"fireEvent", Id(DISPID_IHTMLELEMENT3_FIREEVENT), 7, 10}};
   static const std::vector<Member> named = [] {
     std::vector<Member> members = element;
     members.push_back({"name", Id(DISPID_IHTMLINPUTELEMENT_NAME)});
@@ -58,6 +70,7 @@ const std::vector<ComPage::Member>& ComPage::MembersOf(std::string_view kind) {
     return members;
   }();
   if (kind == "#document") return document;
+  if (kind == "#event") return event;
   if (kind == "#collection") return collection;
   if (kind == "input" || kind == "button" || kind == "textarea") return control;
   if (kind == "select" || kind == "a" || kind == "form") return named;
@@ -115,6 +128,10 @@ class ComPage::Object : public IHTMLDocument {
     const Member* member = Find([&](const Member& m) { return m.id == id; });
     if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
     const std::string name = member->name;
+    if (name == "ownerDocument" || name == "createEvent" || name == "initEvent" ||
+        name == "dispatchEvent" || name == "fireEvent") {
+      return InvokeEvent(name, flags, *parameters, result);
+    }
     std::vector<Value> arguments;
     for (UINT i = parameters->cArgs; i > 0; --i) {
       const VARIANT& argument = parameters->rgvarg[i - 1];
@@ -187,12 +204,87 @@ class ComPage::Object : public IHTMLDocument {
     return E_NOTIMPL;
   }
 
+  Event event;  // what an event object holds
+
  private:
+  // The members that make, initialise and raise events; their arguments are read here, as
+  // the engine reads them, not through the program's conversions.
+  HRESULT InvokeEvent(const std::string& name, WORD flags, const DISPPARAMS& parameters,
+                      VARIANT* result) {
+    // The arguments come last first.
+    auto argument = [&](UINT i) -> const VARIANT* {
+      return i < parameters.cArgs ? &parameters.rgvarg[parameters.cArgs - 1 - i] : nullptr;
+    };
+    auto text = [](const VARIANT* v) -> std::string {
+      return v != nullptr && V_VT(v) == VT_BSTR ? TextFromUtf16(reinterpret_cast<const char16_t*>(
+                                                      V_BSTR(v)))
+                                                : "?";
+    };
+    auto truth = [](const VARIANT* v) -> std::string {
+      return v == nullptr || V_VT(v) != VT_BOOL ? "?" : V_BOOL(v) ? "true" : "false";
+    };
+    if (flags & DISPATCH_PROPERTYPUT) return DISP_E_MEMBERNOTFOUND;
+    if (name == "ownerDocument") {
+      if (result == nullptr) return S_OK;
+      V_VT(result) = VT_DISPATCH;
+      V_DISPATCH(result) = page_.document_;
+      page_.document_->AddRef();
+      return S_OK;
+    }
+    if (name == "fireEvent") {
+      const std::string type = text(argument(0));
+      page_.eventCalls_.push_back("fireEvent(" + type + ")");
+      if (type.rfind("on", 0) != 0 || !inner_.get()->RaiseEvent(type.substr(2))) return E_INVALIDARG;
+      if (result != nullptr) {
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = VARIANT_TRUE;
+      }
+      return S_OK;
+    }
+    if (name == "createEvent") {
+      const std::string kind = text(argument(0));
+      page_.eventCalls_.push_back("createEvent(" + kind + ")");
+      if (kind != "HTMLEvents" && kind != "Event") return E_INVALIDARG;
+      page_.events_.push_back(std::make_unique<Object>(page_, AutomationObject(), MembersOf("#event")));
+      if (result != nullptr) {
+        V_VT(result) = VT_DISPATCH;
+        V_DISPATCH(result) = page_.events_.back().get();
+        V_DISPATCH(result)->AddRef();
+      }
+      return S_OK;
+    }
+    if (name == "initEvent") {
+      page_.eventCalls_.push_back("initEvent(" + text(argument(0)) + "," + truth(argument(1)) +
+                                  "," + truth(argument(2)) + ")");
+      if (parameters.cArgs != 3 || V_VT(argument(1)) != VT_BOOL) return DISP_E_TYPEMISMATCH;
+      event = {text(argument(0)), V_BOOL(argument(1)) != VARIANT_FALSE, true};
+      return S_OK;
+    }
+    // dispatchEvent: only an event this page made and initialised.
+    const VARIANT* sent = argument(0);
+    const Object* made = nullptr;
+    for (const auto& candidate : page_.events_) {
+      if (sent != nullptr && V_VT(sent) == VT_DISPATCH &&
+          V_DISPATCH(sent) == static_cast<IDispatch*>(candidate.get())) {
+        made = candidate.get();
+      }
+    }
+    page_.eventCalls_.push_back("dispatchEvent(" + (made ? made->event.type : "?") + ")");
+    if (made == nullptr || !made->event.initialised) return E_INVALIDARG;
+    // The page listens on its document, which only a bubbling event reaches.
+    if (made->event.bubbles) inner_.get()->RaiseEvent(made->event.type);
+    if (result != nullptr) {
+      V_VT(result) = VT_BOOL;
+      V_BOOL(result) = VARIANT_TRUE;
+    }
+    return S_OK;
+  }
+
   // The member that pred picks, of those the object has in the page's mode, or nullptr.
   template <typename Pred>
   const Member* Find(Pred pred) const {
     for (const Member& member : members_) {
-      if (member.id == Id(DISPID_IHTMLELEMENT_ALL) && page_.mode_ >= 11) continue;
+      if (page_.mode_ < member.firstMode || page_.mode_ > member.lastMode) continue;
       if (pred(member)) return &member;
     }
     return nullptr;

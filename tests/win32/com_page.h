@@ -4,8 +4,9 @@
 // interface) and turns GetIDsOfNames and Invoke into the page's by-name calls. Names are
 // those of the engine's own objects, with its fixed ids, matched regardless of case. Writes
 // must name their value DISPID_PROPERTYPUT; a call the page rejects fails with
-// DISP_E_EXCEPTION. It counts the COM references it handed out and notes a last one that
-// went while COM was not initialised on the thread.
+// DISP_E_EXCEPTION. Events are made, initialised and dispatched, or fired, with the members
+// each mode has, and the calls are recorded. It counts the COM references it handed out and
+// notes a last one that went while COM was not initialised on the thread.
 #pragma once
 
 #include "window_api.h"
@@ -36,10 +37,18 @@ class ComPage {
   bool releasedWithoutCom() const { return releasedWithoutCom_; }
   // The index of the page element behind an object over IDispatch, or -1.
   int IndexOf(const AutomationObject& object) const;
+  // The event members called, in order, as "createEvent(HTMLEvents)",
+  // "initEvent(input,true,false)", "dispatchEvent(input)" or "fireEvent(onchange)".
+  const std::vector<std::string>& eventCalls() const { return eventCalls_; }
 
  private:
   class Object;
   struct Member;
+  struct Event {
+    std::string type;
+    bool bubbles = false;
+    bool initialised = false;
+  };
   static const std::vector<Member>& MembersOf(std::string_view kind);
   Object* Serve(AutomationObject inner, const std::vector<Member>& members);
   void Released();
@@ -47,6 +56,8 @@ class ComPage {
   FakeDom& dom_;
   const int mode_;
   std::map<const Dispatch*, std::unique_ptr<Object>> objects_;  // one per page object
+  std::vector<std::unique_ptr<Object>> events_;  // the events the page's document made
+  std::vector<std::string> eventCalls_;
   Object* document_ = nullptr;
   int live_ = 0;
   bool overReleased_ = false;

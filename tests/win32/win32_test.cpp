@@ -75,6 +75,7 @@ class PageOfDocument : public PageUnderTest {
   int IndexOf(const AutomationObject& element) override { return page_.com.IndexOf(element); }
   std::string ValueOf(int index) override { return page_.dom.value(index); }
   int ClicksOf(int index) override { return page_.dom.clicks(index); }
+  std::vector<std::string> EventsOf(int index) override { return page_.dom.events(index); }
 
  private:
   Page& page_;
@@ -243,6 +244,20 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
       ASSERT_TRUE(op.Bind(HandleFromWindow(browser)));
       PageOfDocument pageUnderTest(page);
       RunOperatorCase(GetParam(), op, pageUnderTest, mode);
+      // How the page was told of a fill: the members the mode has, in order.
+      const bool filled = GetParam().action == Action::kFillTextBox &&
+                          (mode < 10 ? GetParam().belowMode10.value_or(GetParam().expected)
+                                     : GetParam().expected) != -1;
+      std::vector<std::string> told;
+      if (filled && mode >= 9) {
+        for (const std::string type : {"input", "change"}) {
+          told.insert(told.end(), {"createEvent(HTMLEvents)", "initEvent(" + type + ",true,false)",
+                                   "dispatchEvent(" + type + ")"});
+        }
+      } else if (filled) {
+        told = {"fireEvent(onchange)"};
+      }
+      EXPECT_EQ(page.com.eventCalls(), told);
       // Only the operator's own document reference is left.
       EXPECT_EQ(page.com.liveReferences(), 1);
     }
