@@ -1,11 +1,28 @@
 #include "web_page_operator.h"
 
 #include <array>
+#include <climits>
+#include <cmath>
 
 #include "gui_runtime.h"
 #include "window_api.h"
 
 namespace quillo {
+
+int ToInt32OrFallback(double value, int fallback) {
+  if (!std::isfinite(value)) return fallback;
+  const double truncated = std::trunc(value);
+  if (truncated < static_cast<double>(INT_MIN) || truncated > static_cast<double>(INT_MAX)) {
+    return fallback;
+  }
+  return static_cast<int>(truncated);
+}
+
+int ClampLength(double length) {
+  if (std::isnan(length) || length <= 0.0) return 0;
+  if (length >= static_cast<double>(INT_MAX)) return INT_MAX;
+  return static_cast<int>(std::trunc(length));
+}
 
 bool IsLiveWindow(std::int32_t window) { return IsWindow(WindowFromHandle(window)) != 0; }
 
@@ -61,7 +78,7 @@ bool WebPageOperator::AcquireDocument(std::int32_t window, AutomationObject& doc
     window = FindBrowserServerWindow(window);
     if (window == 0) return false;
   }
-  const UINT message = RegisterWindowMessageA(Text(kDocumentRequestMessage).c_str());
+  const UINT message = RegisterWindowMessageA(kDocumentRequestMessage);
   DWORD_PTR reply = 0;
   SendMessageTimeoutA(WindowFromHandle(window), message, 0, 0, SMTO_ABORTIFHUNG,
                       kDocumentRequestTimeoutMs, &reply);

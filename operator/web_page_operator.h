@@ -14,9 +14,7 @@
 
 namespace quillo {
 
-// The browser's document window and the request that asks it for its document.
-inline constexpr std::string_view kBrowserServerClass = "Internet Explorer_Server";
-inline constexpr std::string_view kDocumentRequestMessage = "WM_HTML_GETOBJECT";
+// How long the document request waits for the browser's document window.
 inline constexpr unsigned kDocumentRequestTimeoutMs = 1000;
 
 // What a fill tells the page after the write, in this order, as a person's typing tells it:
@@ -30,6 +28,14 @@ inline constexpr std::chrono::milliseconds kPageTurn{100};
 // The two element families and the filters of their types.
 inline constexpr std::string_view kTextBoxTypes = "text|password|file";
 inline constexpr std::string_view kButtonTypes = "button|submit|reset";
+
+// The element search's numbers. A key read as a number, truncated toward zero to a 32-bit
+// integer: a value that does not fit, or that is not finite, gives fallback instead of
+// undefined behaviour.
+int ToInt32OrFallback(double value, int fallback);
+// A collection's length as a count: truncated toward zero and clamped to [0, INT32_MAX]; a
+// non-finite or negative length counts as 0, a huge one as INT32_MAX.
+int ClampLength(double length);
 
 // True when the handle names a window.
 bool IsLiveWindow(std::int32_t window);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "gui_runtime.h"
-#include "window_rules.h"
 
 namespace quillo {
 namespace {

@@ -110,6 +110,10 @@ void RunMessageLoop();
 // for main to return.
 int Exit(int code);
 
+// Each GUI runtime's own: tears down the window and the toolkit the runtime started. Exit
+// calls it after the end routines.
+void TearDownRuntime();
+
 // Registers a routine that Exit runs once.
 void RegisterEndRoutine(std::function<void()> routine);
 

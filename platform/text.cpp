@@ -41,19 +41,4 @@ int FindText(std::string_view haystack, std::string_view needle) {
   return static_cast<int>(at);
 }
 
-int ToInt32OrFallback(double value, int fallback) {
-  if (!std::isfinite(value)) return fallback;
-  const double truncated = std::trunc(value);
-  if (truncated < static_cast<double>(INT_MIN) || truncated > static_cast<double>(INT_MAX)) {
-    return fallback;
-  }
-  return static_cast<int>(truncated);
-}
-
-int ClampLength(double length) {
-  if (std::isnan(length) || length <= 0.0) return 0;
-  if (length >= static_cast<double>(INT_MAX)) return INT_MAX;
-  return static_cast<int>(std::trunc(length));
-}
-
 }  // namespace quillo

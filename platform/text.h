@@ -33,12 +33,4 @@ double TextToNumber(std::string_view text);
 // with letter case significant, or -1 when it is absent. An empty needle is absent.
 int FindText(std::string_view haystack, std::string_view needle);
 
-// A floating-point number truncated toward zero to a 32-bit integer. A value that does not
-// fit, or that is not finite, gives fallback instead of undefined behaviour.
-int ToInt32OrFallback(double value, int fallback);
-
-// A collection's length as a count: truncated toward zero and clamped to [0, INT32_MAX];
-// a non-finite or negative length counts as 0, a huge one as INT32_MAX.
-int ClampLength(double length);
-
 }  // namespace quillo

@@ -65,6 +65,11 @@ void CoUninitialize();
 
 namespace quillo {
 
+// The browser control's document window, and the registered message that asks it for the
+// document it shows (ObjectFromLresult turns the answer into the document object).
+inline constexpr char kBrowserServerClass[] = "Internet Explorer_Server";
+inline constexpr char kDocumentRequestMessage[] = "WM_HTML_GETOBJECT";
+
 // Window handles travel as 32-bit signed integers; these convert to and from the native type.
 inline HWND WindowFromHandle(std::int32_t handle) {
   return reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));

@@ -65,11 +65,3 @@ std::basic_string<Char> PagesFolder(std::type_identity_t<std::basic_string_view<
 std::int32_t ModifierMask(bool control, bool shift, bool alt);
 
 }  // namespace quillo::rules
-
-namespace quillo {
-
-// Each GUI runtime's own: tears down the window and the toolkit the runtime started. Exit
-// calls it after the end routines.
-void TearDownRuntime();
-
-}  // namespace quillo

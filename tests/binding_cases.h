@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "web_page_operator.h"
+#include "window_api.h"
 
 namespace quillo::testing {
 
@@ -43,7 +44,7 @@ struct BindCase {
 
 inline std::vector<BindCase> BindCases() {
   using enum Reply;
-  const char* server = kBrowserServerClass.data();
+  const char* server = kBrowserServerClass;
   const std::vector<LayoutWindow> browser = {
       {"Shell Embedding", -1}, {"Shell DocObject View", 0}, {server, 1, kFirstPage}};
   return {

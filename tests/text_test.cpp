@@ -61,29 +61,5 @@ TEST(TextTest, FindText) {
   }
 }
 
-TEST(TextTest, NumbersToInt32NeverOverflow) {
-  struct Case {
-    double value;
-    int converted;  // with fallback 0
-    int length;
-  };
-  const Case cases[] = {
-      {2.9, 2, 2},
-      {-2.9, -2, 0},
-      {2147483647.0, INT_MAX, INT_MAX},
-      {2147483648.0, 0, INT_MAX},
-      {-2147483648.0, INT_MIN, 0},
-      {-2147483649.0, 0, 0},
-      {1e12, 0, INT_MAX},
-      {INFINITY, 0, INT_MAX},
-      {-INFINITY, 0, 0},
-      {NAN, 0, 0},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ToInt32OrFallback(c.value, 0), c.converted) << c.value;
-    EXPECT_EQ(ClampLength(c.value), c.length) << c.value;
-  }
-}
-
 }  // namespace
 }  // namespace quillo

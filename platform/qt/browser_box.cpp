@@ -20,9 +20,9 @@ BrowserBox::BrowserBox(const QUrl& address, QWidget* parent, QWebEngineProfile* 
   outer_ = windows::CreateWindow("Shell Embedding");
   view_ = windows::CreateWindow("Shell DocObject View", outer_);
   server_ = windows::CreateWindow(
-      "Internet Explorer_Server", view_,
+      kBrowserServerClass, view_,
       [bridge = bridge_.get()](const windows::Message& message) -> std::optional<LRESULT> {
-        if (message.id != RegisterWindowMessageA("WM_HTML_GETOBJECT")) return std::nullopt;
+        if (message.id != RegisterWindowMessageA(kDocumentRequestMessage)) return std::nullopt;
         return bridge->DocumentRequest(message.timeoutMs, (message.flags & SMTO_ABORTIFHUNG) != 0);
       });
   load(address);

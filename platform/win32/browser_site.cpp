@@ -8,6 +8,8 @@
 #include <memory>
 #include <string_view>
 
+#include "window_api.h"
+
 // Declared by the system's headers but missing from its uuid library.
 extern "C" const GUID IID_IDocHostShowUI = {
     0xc4d244b0, 0xd43e, 0x11cf, {0x89, 0x3b, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x1a}};
@@ -131,16 +133,15 @@ RECT BrowserSite::ClientBounds() const {
 
 HWND BrowserSite::Owner() const { return host_ ? GetAncestor(host_.get(), GA_ROOT) : nullptr; }
 
-// Keys belong in the control's document window ("Internet Explorer_Server"), or in its own
-// window while it has none.
+// Keys belong in the control's document window, or in its own window while it has none.
 static HWND ContentWindow(HWND host, IOleInPlaceObject* inPlace) {
   HWND found = nullptr;
   EnumChildWindows(
       host,
       [](HWND window, LPARAM result) -> BOOL {
-        wchar_t type[32] = {};
-        GetClassNameW(window, type, 32);
-        if (std::wstring_view(type) != L"Internet Explorer_Server") return TRUE;
+        char type[32] = {};
+        GetClassNameA(window, type, 32);
+        if (std::string_view(type) != kBrowserServerClass) return TRUE;
         *reinterpret_cast<HWND*>(result) = window;
         return FALSE;
       },
