@@ -1,7 +1,8 @@
 // Late-bound automation objects: a handle that holds one reference to an object of the
 // page (a document, an element, a collection) or is empty, and that reads, writes and calls
-// by name. A backend (the fake DOM of the tests, the page bridge over the browser engine)
-// implements Dispatch; the handle does the reference counting and the quiet failures.
+// by name. A backend implements Dispatch: on Windows the system's IDispatch objects
+// (automation_win32.h), on Linux the page bridge over the browser engine, in the tests a
+// fake page. The handle does the reference counting and the quiet failures.
 #pragma once
 
 #include <optional>

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "dispatch_win.h"
+#include "automation_win32.h"
 
 namespace quillo::testing {
 

@@ -17,7 +17,7 @@
 #include "binding_cases.h"
 #include "com_page.h"
 #include "control_stub.h"
-#include "dispatch_win.h"
+#include "automation_win32.h"
 #include "fake_dom.h"
 #include "gui_runtime.h"
 #include "operator_case_runner.h"

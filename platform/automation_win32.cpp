@@ -1,4 +1,4 @@
-#include "dispatch_win.h"
+#include "automation_win32.h"
 
 #include <cmath>
 #include <cstdint>
