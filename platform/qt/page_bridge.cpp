@@ -76,15 +76,15 @@ struct Look {
   Look(const Look&) = delete;
   Look& operator=(const Look&) = delete;
   ~Look() {
-    if (auto owner = core.lock()) owner->QueueRelease(token, list);
+    if (auto channel = core.lock()) channel->QueueRelease(token, list);
   }
   qsizetype size() const { return std::ssize(ends) / std::ssize(kLookNames); }
   // True while nothing can have changed what it saw: no write or call of ours, no other
   // document, no hang or crash since it was taken.
   bool Fresh() const {
-    const auto owner = core.lock();
+    const auto channel = core.lock();
     // A new document token, a hang and a crash all move the epoch on.
-    return owner && owner->epoch == epoch;
+    return channel && channel->epoch == epoch;
   }
 };
 
@@ -295,27 +295,7 @@ class BridgeObject final : public Dispatch {
 
 }  // namespace
 
-PageBridge::PageBridge(QWebEnginePage* page) : core_(std::make_shared<PageChannel>()) {
-  core_->page = page;
-  std::weak_ptr<PageChannel> weak = core_;
-  QObject::connect(page, &QWebEnginePage::loadStarted, page, [weak] {
-    if (auto core = weak.lock()) ++core->epoch;
-  });
-  QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page, [weak] {
-    if (auto core = weak.lock()) {
-      ++core->epoch;
-      core->dead = true;
-      core->AbortWaits();
-    }
-  });
-  QObject::connect(page, &QWebEnginePage::loadFinished, page, [weak] {
-    if (auto core = weak.lock()) {
-      ++core->epoch;
-      core->dead = false;
-      core->hung = false;
-    }
-  });
-}
+PageBridge::PageBridge(QWebEnginePage* page) : core_(PageChannel::Open(page)) {}
 
 PageBridge::~PageBridge() { core_->AbortWaits(); }
 
@@ -345,13 +325,7 @@ bool PageBridge::hung() const { return core_->hung; }
 
 void PageBridge::SetHungHandler(std::function<void()> handler) { core_->onHung = std::move(handler); }
 
-void PageBridge::Probe() {
-  if (core_->page.isNull() || core_->dead) return;
-  std::weak_ptr<PageChannel> weak = core_;
-  core_->page->runJavaScript(QStringLiteral("0"), kWorld, [weak](const QVariant&) {
-    if (auto core = weak.lock()) core->hung = false;
-  });
-}
+void PageBridge::Probe() { core_->Probe(); }
 
 long long PageBridge::roundTrips() const { return core_->roundTrips; }
 

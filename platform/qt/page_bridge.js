@@ -159,8 +159,8 @@
   function call(request) {
     // Entries whose last reference the program gave up, as [token, id]; those of other
     // documents are gone already.
-    for (const [owner, id] of request.release || []) {
-      if (owner !== token || id === 0 || !objects.has(id)) continue;
+    for (const [entryToken, id] of request.release || []) {
+      if (entryToken !== token || id === 0 || !objects.has(id)) continue;
       const left = handles.get(id) - 1;
       if (left > 0) {
         handles.set(id, left);

@@ -18,6 +18,37 @@ QString BridgeScript() {
 
 }  // namespace
 
+std::shared_ptr<PageChannel> PageChannel::Open(QWebEnginePage* page) {
+  auto channel = std::make_shared<PageChannel>();
+  channel->page = page;
+  std::weak_ptr<PageChannel> weak = channel;
+  QObject::connect(page, &QWebEnginePage::loadStarted, page, [weak] {
+    if (auto self = weak.lock()) ++self->epoch;
+  });
+  QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page, [weak] {
+    if (auto self = weak.lock()) {
+      ++self->epoch;
+      self->dead = true;
+      self->AbortWaits();
+    }
+  });
+  QObject::connect(page, &QWebEnginePage::loadFinished, page, [weak] {
+    if (auto self = weak.lock()) {
+      ++self->epoch;
+      self->dead = false;
+      self->hung = false;
+    }
+  });
+  return channel;
+}
+
+void PageChannel::Probe() {
+  if (page.isNull() || dead) return;
+  page->runJavaScript(QStringLiteral("0"), kWorld, [weak = weak_from_this()](const QVariant&) {
+    if (auto self = weak.lock()) self->hung = false;
+  });
+}
+
 std::optional<QVariant> PageChannel::Run(Request request, unsigned timeoutMs, bool abortIfHung) {
   if (page.isNull() || dead || (hung && abortIfHung)) return std::nullopt;
   const QString sent = std::exchange(releases, QString());
@@ -79,9 +110,9 @@ void PageChannel::QueueReleases(QStringView entries) {
   releases += entries;
 }
 
-void PageChannel::QueueRelease(const QString& owner, qint64 id) {
+void PageChannel::QueueRelease(const QString& documentToken, qint64 id) {
   QString entry = QStringLiteral("[");
-  AppendJsonString(entry, owner);
+  AppendJsonString(entry, documentToken);
   entry += QLatin1Char(',') + QString::number(id) + QLatin1Char(']');
   QueueReleases(entry);
 }

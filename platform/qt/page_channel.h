@@ -20,8 +20,13 @@
 namespace quillo::qt {
 
 struct PageChannel : std::enable_shared_from_this<PageChannel> {
-  // The script world of the bridge's own calls.
+  // The script world of the bridge's own calls: any number but 0, the page's own world, and
+  // 1, which Qt WebEngine keeps for the application's user scripts.
   static constexpr quint32 kWorld = 0x5149;
+
+  // A channel into page that follows the page itself: a load moves the epoch on and ends the
+  // hung and crashed states, a renderer's end makes it crashed and ends the waits.
+  static std::shared_ptr<PageChannel> Open(QWebEnginePage* page);
 
   struct Wait {
     bool done = false;
@@ -49,13 +54,16 @@ struct PageChannel : std::enable_shared_from_this<PageChannel> {
   std::optional<QVariant> Evaluate(const QString& source, unsigned timeoutMs);
 
   void QueueReleases(QStringView entries);
-  void QueueRelease(const QString& owner, qint64 id);
+  void QueueRelease(const QString& documentToken, qint64 id);
 
   // The token of the document shown now.
   std::optional<QString> DocumentToken(unsigned timeoutMs, bool abortIfHung);
 
   // Ends every wait in progress at once (the renderer is gone).
   void AbortWaits();
+
+  // Asks the page, without waiting, whether it answers; an answer ends its hung state.
+  void Probe();
 };
 
 }  // namespace quillo::qt
