@@ -16,7 +16,7 @@ earlier=${3:+$(realpath "$3")}
 
 if [[ -z "${QUILLO_BENCH_INSIDE:-}" ]]; then
   export QUILLO_BENCH_INSIDE=1
-  exec tests/support/x_session.sh "$0" "$program" "$runs" "$earlier"
+  exec tools/x_session.sh "$0" "$program" "$runs" "$earlier"
 fi
 
 tools=$(realpath "$(dirname "$program")/../bench")

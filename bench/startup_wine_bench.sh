@@ -15,7 +15,7 @@ probe=$(realpath "${3:-build/dev/bench/quillo_paint_probe}")
 
 if [[ -z "${QUILLO_BENCH_INSIDE:-}" ]]; then
   export QUILLO_BENCH_INSIDE=1
-  exec tests/support/x_session.sh "$0" "$build" "$runs" "$probe"
+  exec tools/x_session.sh "$0" "$build" "$runs" "$probe"
 fi
 
 # The prefix the tests use (wine_run.sh makes it on first use, fonts mapped).

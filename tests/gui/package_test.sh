@@ -30,7 +30,7 @@ for script in postinst postrm; do
     { echo "FAIL: $script does not refresh the desktop database"; fail=1; }
 done
 
-"$source/tests/support/x_session.sh" python3 "$source/tests/e2e/call_test.py" \
+PYTHONPATH="$source/tools" "$source/tools/x_session.sh" python3 "$source/tests/e2e/call_test.py" \
   "$work/root/usr/bin/quillo" || { echo "FAIL: the unpacked program did not place the call"; fail=1; }
 
 lintian --fail-on error "$package" || { echo "FAIL: lintian found errors"; fail=1; }
