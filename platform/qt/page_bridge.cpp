@@ -1,6 +1,5 @@
 #include "page_bridge.h"
 
-#include <QHash>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -26,51 +25,7 @@ struct Look {
   QString token;
   qint64 list = 0;
   unsigned long long epoch = 0;
-  QString texts;                     // the texts, each but the last followed by \u0001
-  std::vector<qsizetype> ends;       // where each text ends; kLookNames.size() per element
-  QHash<qsizetype, QString> others;  // the answers of the reads that gave no text
-
-  // Takes the texts apart as the page joined them (see page_bridge.js).
-  void Read(const QString& joined) {
-    if (joined.isEmpty()) return;
-    if (!joined.contains(QChar(2))) {
-      texts = joined;
-      for (qsizetype i = 0; i < texts.size(); ++i) {
-        if (texts[i].unicode() == 1) ends.push_back(i);
-      }
-      ends.push_back(texts.size());
-      return;
-    }
-    bool other = false;
-    qsizetype begin = 0;
-    const auto finish = [&] {
-      if (other) others.insert(std::ssize(ends), texts.mid(begin));
-      ends.push_back(texts.size());
-      texts += QChar(1);
-      begin = texts.size();
-      other = false;
-    };
-    for (qsizetype i = 0; i < joined.size(); ++i) {
-      const char16_t c = joined[i].unicode();
-      const char16_t next = i + 1 < joined.size() ? joined[i + 1].unicode() : 0;
-      if (c == 2 && next == 4 && !other) {
-        other = true;
-        ++i;
-      } else if (c == 2 && (next == 2 || next == 3)) {
-        texts += QChar(next == 3 ? 1 : 2);
-        ++i;
-      } else if (c == 1) {
-        finish();
-      } else {
-        texts += QChar(c);
-      }
-    }
-    finish();
-  }
-  QStringView Text(qsizetype at) const {
-    const qsizetype begin = at == 0 ? 0 : ends[static_cast<size_t>(at - 1)] + 1;
-    return QStringView(texts).mid(begin, ends[static_cast<size_t>(at)] - begin);
-  }
+  LookTexts texts;  // kLookNames.size() per element
 
   Look() = default;
   Look(const Look&) = delete;
@@ -78,7 +33,7 @@ struct Look {
   ~Look() {
     if (auto channel = core.lock()) channel->QueueRelease(token, list);
   }
-  qsizetype size() const { return std::ssize(ends) / std::ssize(kLookNames); }
+  qsizetype size() const { return std::ssize(texts.ends) / std::ssize(kLookNames); }
   // True while nothing can have changed what it saw: no write or call of ours, no other
   // document, no hang or crash since it was taken.
   bool Fresh() const {
@@ -126,9 +81,9 @@ class BridgeObject final : public Dispatch {
       const auto slot = std::find(kLookNames.begin(), kLookNames.end(), name);
       if (index_ >= 0 && slot != kLookNames.end()) {
         const qsizetype at = index_ * std::ssize(kLookNames) + (slot - kLookNames.begin());
-        const auto other = look_->others.constFind(at);
-        if (other == look_->others.cend()) return Value(FromQString(look_->Text(at)));
-        if (*other != QLatin1String("x")) return Answer(QVariant(*other), 0);
+        const auto other = look_->texts.Other(at);
+        if (!other) return Value(FromQString(look_->texts.At(at)));
+        if (*other != QLatin1String("x")) return Answer(QVariant(other->toString()), 0);
       }
     }
     return Answer(Send(Ask(QLatin1StringView("get"), name)), 0);
@@ -197,11 +152,9 @@ class BridgeObject final : public Dispatch {
     if (!core || id_ == kGone) return std::nullopt;
     auto answer = core->Run(std::move(request), PageBridge::kCallTimeoutMs, true);
     if (id_ != kUnpicked || !answer) return answer;
-    const QVariantList picked = answer->toList();
-    if (answer->typeId() == QMetaType::QVariantList && picked.size() == 3 &&
-        picked[0].toString() == QLatin1String("p")) {
-      id_ = picked[1].toLongLong();
-      return picked[2];
+    if (auto picked = ReadPick(*answer)) {
+      id_ = picked->first;
+      return std::move(picked->second);
     }
     id_ = kGone;
     return std::nullopt;
@@ -219,65 +172,42 @@ class BridgeObject final : public Dispatch {
     }
   }
 
-  // An answer of the page: a short text, or a look (a list) that the new collection keeps.
+  // An answer of the page: a short text, or a look that the new collection keeps.
   std::optional<Value> Answer(const std::optional<QVariant>& reply,
                               unsigned long long epoch) const {
     if (!reply) return std::nullopt;
-    if (reply->typeId() == QMetaType::QVariantList) {
-      const QVariantList list = reply->toList();
-      if (list.size() < 3 || list[0].toString() != QLatin1String("l")) return std::nullopt;
-      auto look = std::make_shared<Look>();
-      look->core = core_;
-      look->token = token_;
-      look->list = list[2].toString().mid(1).toLongLong();
-      look->epoch = epoch;
-      look->Read(list.value(3).toString());
-      return Value(Make(core_, token_, list[1].toString().mid(1).toLongLong(), std::move(look)));
+    PageAnswer answer = ReadAnswer(*reply);
+    if (auto* look = std::get_if<LookAnswer>(&answer)) {
+      auto kept = std::make_shared<Look>();
+      kept->core = core_;
+      kept->token = token_;
+      kept->list = look->list;
+      kept->epoch = epoch;
+      kept->texts = std::move(look->texts);
+      return Value(Make(core_, token_, look->collection, std::move(kept)));
     }
-    const QString answer = reply->toString();
-    if (answer.isEmpty()) return std::nullopt;
-    const QStringView rest = QStringView(answer).mid(1);
-    switch (answer.front().unicode()) {
-      case 'u':
-        return Value();
-      case 's':
-        return Value(FromQString(rest));
-      case 'n':
-        return Value(ParseNumber(rest));
-      case 'o':
-        return Value(Make(core_, token_, rest.toLongLong()));
-      default:  // 'e': the page rejected the call
-        return std::nullopt;
+    if (std::holds_alternative<Nothing>(answer)) return Value();
+    if (const auto* text = std::get_if<QString>(&answer)) return Value(FromQString(*text));
+    if (const auto* number = std::get_if<double>(&answer)) return Value(*number);
+    if (const auto* object = std::get_if<ObjectId>(&answer)) {
+      return Value(Make(core_, token_, object->id));
     }
+    return std::nullopt;  // the page rejected the call
   }
 
-  // A value as JSON for the page: {"s":text}, {"n":number}, {"o":id} or {} for nothing.
+  // A value for the page; an object only when it is of the same page and document.
   QString Encode(const Value& value) const {
-    if (const auto* text = std::get_if<quillo::Text>(&value)) {
-      QString json = QStringLiteral("{\"s\":");
-      AppendJsonString(json, ToQString(*text));
-      return json + QLatin1Char('}');
-    }
-    if (const auto* number = std::get_if<double>(&value)) {
-      // JSON has no words for the non-finite numbers; the page reads them as text.
-      QString json = QStringLiteral("{\"n\":");
-      AppendJsonString(json, QString::number(*number, 'g', 17)
-                                 .replace(QLatin1String("inf"), QLatin1String("Infinity"))
-                                 .replace(QLatin1String("nan"), QLatin1String("NaN")));
-      return json + QLatin1Char('}');
-    }
+    if (const auto* text = std::get_if<quillo::Text>(&value)) return TextValue(ToQString(*text));
+    if (const auto* number = std::get_if<double>(&value)) return NumberValue(*number);
     if (const auto* object = std::get_if<AutomationObject>(&value)) {
-      // Only an object of the same page and document can travel back into it.
       const auto it = Pool().find(object->get());
       if (it != Pool().end()) {
         const BridgeObject& other = *it->second;
         const bool sameCore = !other.core_.owner_before(core_) && !core_.owner_before(other.core_);
-        if (sameCore && other.token_ == token_ && other.id_ >= 0) {
-          return QStringLiteral("{\"o\":%1}").arg(other.id_);
-        }
+        if (sameCore && other.token_ == token_ && other.id_ >= 0) return ObjectValue(other.id_);
       }
     }
-    return QStringLiteral("{}");
+    return NothingValue();
   }
 
   static std::unordered_map<const Dispatch*, std::unique_ptr<BridgeObject>>& Pool() {

@@ -111,10 +111,7 @@ void PageChannel::QueueReleases(QStringView entries) {
 }
 
 void PageChannel::QueueRelease(const QString& documentToken, qint64 id) {
-  QString entry = QStringLiteral("[");
-  AppendJsonString(entry, documentToken);
-  entry += QLatin1Char(',') + QString::number(id) + QLatin1Char(']');
-  QueueReleases(entry);
+  QueueReleases(ReleaseEntry(documentToken, id));
 }
 
 std::optional<QString> PageChannel::DocumentToken(unsigned timeoutMs, bool abortIfHung) {
