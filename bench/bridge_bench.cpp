@@ -1,6 +1,6 @@
 // What a call into the page costs: a bare script round trip, one by-name call through the
-// bridge, the element search and a whole press on pages of growing size, and the resident
-// memory a thousand presses leave behind.
+// bridge, a new document's load and first search, the element search and a whole press on
+// pages of growing size, and the resident memory a thousand presses leave behind.
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 
@@ -52,6 +52,17 @@ void BM_BridgeCall(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(body.GetText("id"));
 }
 BENCHMARK(BM_BridgeCall)->Unit(benchmark::kMicrosecond);
+
+// A new document and the first search in it: the bridge's page side comes with the first call.
+void BM_LoadAndFirstSearch(benchmark::State& state) {
+  WebPageOperator op;
+  for (auto _ : state) {
+    LoadInputs(3);
+    op.Bind(Page().box().windowHandle());
+    if (op.FindTextBox("phone-number", 0).IsEmpty()) state.SkipWithError("phone-number not found");
+  }
+}
+BENCHMARK(BM_LoadAndFirstSearch)->Unit(benchmark::kMillisecond);
 
 void BM_FindFormElement(benchmark::State& state) {
   const int inputs = static_cast<int>(state.range(0));
