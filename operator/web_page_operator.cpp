@@ -27,6 +27,8 @@ int ClampLength(double length) {
 bool IsLiveWindow(std::int32_t window) { return IsWindow(WindowFromHandle(window)) != 0; }
 
 Text GetWindowClassName(std::int32_t window) {
+  // At most 49 bytes and the terminator: room for the browser's class name (24), and a longer
+  // name, cut here, still never matches it.
   std::array<char, 50> buffer{};
   GetClassNameA(WindowFromHandle(window), buffer.data(), static_cast<int>(buffer.size()));
   buffer.back() = '\0';
@@ -68,6 +70,8 @@ std::int32_t WebPageOperator::FindBrowserServerWindow(std::int32_t parent) {
     if (GetWindowClassName(child) == kBrowserServerClass) return child;
     if (const std::int32_t found = FindBrowserServerWindow(child); found != 0) return found;
     child = HandleFromWindow(FindWindowExA(parentWindow, WindowFromHandle(child), nullptr, nullptr));
+    // A deep search takes a while: between siblings the window answers what is waiting, user
+    // input included, so a dial pad key or a second press may run in the middle of a bind.
     ProcessPendingMessages();
   }
   return 0;

@@ -71,6 +71,8 @@ inline constexpr char kBrowserServerClass[] = "Internet Explorer_Server";
 inline constexpr char kDocumentRequestMessage[] = "WM_HTML_GETOBJECT";
 
 // Window handles travel as 32-bit signed integers; these convert to and from the native type.
+// On 64-bit Windows too: the system keeps window handles within 32 bits, so that 32- and
+// 64-bit processes can share them, and sign-extending one back gives the same handle.
 inline HWND WindowFromHandle(std::int32_t handle) {
   return reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
 }

@@ -56,7 +56,10 @@ HWND CreateWindow(std::string_view className, HWND parent, MessageHandler handle
   std::vector<HWND>* siblings = ChildrenOf(parent);
   if (siblings == nullptr) return nullptr;
   const std::int32_t handle = r.nextHandle;
-  r.nextHandle += 4;  // handles are never reused, like a fresh window's
+  // Handles start above 0x10000, clear of 0 and of small numbers that read like counts, and
+  // step by 4 as the system's do (their low two bits are free); none is ever reused, so a
+  // stale handle never names a newer window.
+  r.nextHandle += 4;
   HWND window = quillo::WindowFromHandle(handle);
   Window& created = r.windows[handle];
   created.className = std::string(className);

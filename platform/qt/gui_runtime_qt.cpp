@@ -293,6 +293,9 @@ void LoadWindow(const WindowSpec& spec) {
   }
   Bind(window.get(), spec.events);
   r.callAsked.clear();
+  // Qt runs a signal's slots in the order they were connected: the click's handler (PlaceCall)
+  // first, then this one. A microphone request the click itself raised waits through the
+  // press and is granted as it ends; later requests are granted at once.
   for (const ControlSpec& control : spec.controls) {
     auto* button = qobject_cast<QPushButton*>(qt::ControlWidget(control.callButton));
     if (button == nullptr) continue;

@@ -1,5 +1,5 @@
-// What the Qt GUI runtime offers beyond the toolkit-free services: the widgets it built and
-// the address rule, for tests and the program's start-up.
+// What the Qt GUI runtime offers beyond the toolkit-free services: the widgets it built, the
+// address rule and the font, for the runtime's own parts and for the window's tests.
 #pragma once
 
 #include <QFont>

@@ -5,6 +5,22 @@
 // time counts as hung, and further calls fail at once until it answers again. Calls into a
 // page whose renderer is gone fail at once until the page loads again. It must not be used
 // from inside a Qt WebEngine callback or signal, where Chromium refuses the nested wait.
+//
+// The page side (page_bridge.js) keeps the objects it handed out in a registry under a token
+// that is new for every document, so an object of a page that has navigated away fails
+// quietly. Releases ride along with the next call, and freed ids are given out again lowest
+// first, so the calls of one press read like those of the press before and the engine reuses
+// its compiled scripts. An element's "all" and its "tags" are the element's descendants, in
+// document order.
+//
+// Calling "tags" on an "all" answers with a look: the collection, a fixed list of its
+// elements kept page-side as one registry entry, and what reading each element's type, name,
+// id and title gave at that moment. The collection answers "length" and "item" from the
+// look, and the elements it hands out answer those four reads from it; any other name, and
+// every write, call and event, goes to the page, and an element's first one picks it from
+// the list, only while it is still in the same document (otherwise it fails, and stays
+// failed). A look answers nothing once one of our own writes, calls or events, a load, a new
+// document token, a hang or a crash has come after it.
 #pragma once
 
 #include <QPointer>

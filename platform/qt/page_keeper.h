@@ -28,7 +28,8 @@ namespace quillo::qt {
 
 class PageBridge;
 
-// How long the keeper waits, in milliseconds.
+// How long the keeper waits, in milliseconds. Apart from the class, so that the tests and the
+// benchmark can give a keeper shorter waits without reaching into it.
 struct KeeperTimings {
   int firstWaitMs = 1000;   // from a renderer's end to the first reload
   int longestWaitMs = 60000;

@@ -12,7 +12,8 @@ void AvoidSessionBusAutolaunch() {
   // start dbus-launch and read its answer from a pipe. The engine forks its helpers at the
   // same time; a helper that inherits the pipe keeps it open, and the read, with the GUI
   // thread waiting on it, never ends. Where dbus-launch is not even installed there is no
-  // bus to find, so the bus library is told at once.
+  // bus to find, so the bus library is told at once. The path is the one the bus library was
+  // built to start (Debian's libdbus looks there, not on PATH).
   if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
       !QFile::exists(QStringLiteral("/usr/bin/dbus-launch"))) {
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
