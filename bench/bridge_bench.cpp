@@ -58,7 +58,7 @@ void BM_LoadAndFirstSearch(benchmark::State& state) {
   WebPageOperator op;
   for (auto _ : state) {
     LoadInputs(3);
-    op.Bind(Page().box().windowHandle());
+    op.Bind(Page().box().registryHandle());
     if (op.FindTextBox("phone-number", 0).IsEmpty()) state.SkipWithError("phone-number not found");
   }
 }
@@ -68,7 +68,7 @@ void BM_FindFormElement(benchmark::State& state) {
   const int inputs = static_cast<int>(state.range(0));
   LoadInputs(inputs);
   WebPageOperator op;
-  op.Bind(Page().box().windowHandle());
+  op.Bind(Page().box().registryHandle());
   const long long before = Page().box().bridge().roundTrips();
   for (auto _ : state) {
     std::int32_t position = 0;
@@ -88,7 +88,7 @@ void BM_PlaceCall(benchmark::State& state) {
   WebPageOperator op;
   const long long before = Page().box().bridge().roundTrips();
   for (auto _ : state) {
-    op.Bind(Page().box().windowHandle());
+    op.Bind(Page().box().registryHandle());
     op.FillTextBox("phone-number", "+8613800138000", 0);
     op.ClickButton("ext-gen69", 0);
   }
@@ -123,7 +123,7 @@ void BM_ThousandPressesMemory(benchmark::State& state) {
   LoadInputs(3);
   WebPageOperator op;
   const auto press = [&op] {
-    op.Bind(Page().box().windowHandle());
+    op.Bind(Page().box().registryHandle());
     op.FillTextBox("phone-number", "+8613800138000", 0);
     op.ClickButton("ext-gen69", 0);
   };

@@ -11,7 +11,7 @@
 #include "automation.h"
 #include "window_api.h"
 
-namespace quillo::windows {
+namespace quillo::registry {
 
 struct Message {
   UINT id;
@@ -46,4 +46,4 @@ void ForgetUnclaimedResults();
 int CoInitializeCount();
 int CoUninitializeCount();
 
-}  // namespace quillo::windows
+}  // namespace quillo::registry

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace quillo::windows {
+namespace quillo::registry {
 namespace {
 
 struct Window {
@@ -31,7 +31,7 @@ struct Registry {
   int coUninitialize = 0;
 };
 
-Registry& registry() {
+Registry& state() {
   static Registry instance;
   return instance;
 }
@@ -39,12 +39,12 @@ Registry& registry() {
 constexpr size_t kKeptResults = 16;
 
 Window* Find(HWND window) {
-  auto it = registry().windows.find(quillo::HandleFromWindow(window));
-  return it == registry().windows.end() ? nullptr : &it->second;
+  auto it = state().windows.find(quillo::HandleFromWindow(window));
+  return it == state().windows.end() ? nullptr : &it->second;
 }
 
 std::vector<HWND>* ChildrenOf(HWND parent) {
-  if (parent == nullptr) return &registry().topLevel;
+  if (parent == nullptr) return &state().topLevel;
   Window* window = Find(parent);
   return window ? &window->children : nullptr;
 }
@@ -52,7 +52,7 @@ std::vector<HWND>* ChildrenOf(HWND parent) {
 }  // namespace
 
 HWND CreateWindow(std::string_view className, HWND parent, MessageHandler handler) {
-  Registry& r = registry();
+  Registry& r = state();
   std::vector<HWND>* siblings = ChildrenOf(parent);
   if (siblings == nullptr) return nullptr;
   const std::int32_t handle = r.nextHandle;
@@ -77,7 +77,7 @@ void DestroyWindow(HWND window) {
   if (std::vector<HWND>* siblings = ChildrenOf(found->parent)) {
     siblings->erase(std::remove(siblings->begin(), siblings->end(), window), siblings->end());
   }
-  registry().windows.erase(quillo::HandleFromWindow(window));
+  state().windows.erase(quillo::HandleFromWindow(window));
 }
 
 void SetMessageHandler(HWND window, MessageHandler handler) {
@@ -87,7 +87,7 @@ void SetMessageHandler(HWND window, MessageHandler handler) {
 }
 
 LRESULT LresultFromObject(const AutomationObject& document) {
-  Registry& r = registry();
+  Registry& r = state();
   if (document.IsEmpty()) return 0;
   const LRESULT result = r.nextResult++;
   r.results.emplace_back(result, document);
@@ -95,15 +95,15 @@ LRESULT LresultFromObject(const AutomationObject& document) {
   return result;
 }
 
-void ForgetUnclaimedResults() { registry().results.clear(); }
+void ForgetUnclaimedResults() { state().results.clear(); }
 
-int CoInitializeCount() { return registry().coInitialize; }
-int CoUninitializeCount() { return registry().coUninitialize; }
+int CoInitializeCount() { return state().coInitialize; }
+int CoUninitializeCount() { return state().coUninitialize; }
 
-}  // namespace quillo::windows
+}  // namespace quillo::registry
 
-using quillo::windows::Find;
-using quillo::windows::registry;
+using quillo::registry::Find;
+using quillo::registry::state;
 
 namespace quillo {
 
@@ -116,7 +116,7 @@ BOOL IsWindow(HWND window) { return Find(window) != nullptr ? 1 : 0; }
 
 HWND FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR windowName) {
   (void)windowName;  // our windows have no titles to match
-  const std::vector<HWND>* siblings = quillo::windows::ChildrenOf(parent);
+  const std::vector<HWND>* siblings = quillo::registry::ChildrenOf(parent);
   if (siblings == nullptr) return nullptr;
   auto it = siblings->begin();
   if (childAfter != nullptr) {
@@ -142,7 +142,7 @@ int GetClassNameA(HWND window, LPSTR buffer, int bufferSize) {
 
 UINT RegisterWindowMessageA(LPCSTR name) {
   if (name == nullptr || *name == '\0') return 0;
-  auto& r = registry();
+  auto& r = state();
   auto it = r.messages.find(std::string_view(name));
   if (it != r.messages.end()) return it->second;
   if (r.nextMessage > 0xFFFF) return 0;
@@ -154,7 +154,7 @@ LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   const auto* found = Find(window);
   if (found == nullptr || !found->handler) return 0;
   // The handler may destroy the window; keep it alive for the length of the call.
-  const std::shared_ptr<quillo::windows::MessageHandler> handler = found->handler;
+  const std::shared_ptr<quillo::registry::MessageHandler> handler = found->handler;
   const std::optional<LRESULT> reply = (*handler)({message, wParam, lParam, flags, timeoutMs});
   if (!reply) return 0;
   if (result != nullptr) *result = static_cast<DWORD_PTR>(*reply);
@@ -165,7 +165,7 @@ HRESULT ObjectFromLresult(LRESULT lResult, REFIID riid, WPARAM wParam, void** ob
   (void)wParam;
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  auto& results = registry().results;
+  auto& results = state().results;
   auto it = std::find_if(results.begin(), results.end(),
                          [&](const auto& entry) { return entry.first == lResult; });
   if (lResult == 0 || it == results.end()) return E_INVALIDARG;
@@ -179,7 +179,7 @@ HRESULT ObjectFromLresult(LRESULT lResult, REFIID riid, WPARAM wParam, void** ob
 
 HRESULT CoInitialize(void* reserved) {
   (void)reserved;
-  return registry().coInitialize++ - registry().coUninitialize == 0 ? S_OK : S_FALSE;
+  return state().coInitialize++ - state().coUninitialize == 0 ? S_OK : S_FALSE;
 }
 
-void CoUninitialize() { ++registry().coUninitialize; }
+void CoUninitialize() { ++state().coUninitialize; }

@@ -14,15 +14,15 @@ namespace quillo::testing {
 class RegistryWindow {
  public:
   RegistryWindow(std::string_view className, HWND parent = nullptr,
-               windows::MessageHandler handler = {})
-      : window_(windows::CreateWindow(className, parent, std::move(handler))) {}
-  ~RegistryWindow() { windows::DestroyWindow(window_); }
+               registry::MessageHandler handler = {})
+      : window_(registry::CreateWindow(className, parent, std::move(handler))) {}
+  ~RegistryWindow() { registry::DestroyWindow(window_); }
   RegistryWindow(const RegistryWindow&) = delete;
   RegistryWindow& operator=(const RegistryWindow&) = delete;
 
   HWND get() const { return window_; }
   std::int32_t handle() const { return HandleFromWindow(window_); }
-  void Destroy() { windows::DestroyWindow(window_); }
+  void Destroy() { registry::DestroyWindow(window_); }
 
  private:
   HWND window_ = nullptr;
@@ -30,10 +30,10 @@ class RegistryWindow {
 
 // A handler for the browser's document window: answers "WM_HTML_GETOBJECT" with the
 // page's document, and nothing else. It holds no reference between requests.
-inline windows::MessageHandler AnswerDocument(FakeDom& dom) {
-  return [&dom](const windows::Message& message) -> std::optional<LRESULT> {
+inline registry::MessageHandler AnswerDocument(FakeDom& dom) {
+  return [&dom](const registry::Message& message) -> std::optional<LRESULT> {
     if (message.id != RegisterWindowMessageA("WM_HTML_GETOBJECT")) return std::nullopt;
-    return windows::LresultFromObject(dom.Document());
+    return registry::LresultFromObject(dom.Document());
   };
 }
 

@@ -24,14 +24,14 @@ struct ScopedPendingHook {
 class RegistryWindows : public WindowsUnderTest {
  public:
   std::int32_t Make(const char* className, std::int32_t parent, Reply reply) override {
-    windows::MessageHandler handler;
+    registry::MessageHandler handler;
     if (reply == Reply::kFirstPage) handler = AnswerDocument(first_);
     if (reply == Reply::kSecondPage) handler = AnswerDocument(second_);
     if (reply == Reply::kNoObject) {  // a handle no document was made for
-      handler = [](const windows::Message&) -> std::optional<LRESULT> { return 0x7777; };
+      handler = [](const registry::Message&) -> std::optional<LRESULT> { return 0x7777; };
     }
     if (reply == Reply::kHung) {
-      handler = [](const windows::Message&) -> std::optional<LRESULT> { return {}; };
+      handler = [](const registry::Message&) -> std::optional<LRESULT> { return {}; };
     }
     made_.push_back(std::make_unique<RegistryWindow>(className, WindowFromHandle(parent),
                                                      std::move(handler)));
@@ -58,9 +58,9 @@ class RegistryWindows : public WindowsUnderTest {
 
 TEST(WebPageOperatorTest, BindOnServerWindowAsksItDirectly) {
   FakeDom dom;
-  std::optional<windows::Message> sent;
+  std::optional<registry::Message> sent;
   RegistryWindow server("Internet Explorer_Server", nullptr,
-                        [&sent, answer = AnswerDocument(dom)](const windows::Message& message) {
+                        [&sent, answer = AnswerDocument(dom)](const registry::Message& message) {
                           sent = message;
                           return answer(message);
                         });
@@ -83,8 +83,8 @@ TEST(WebPageOperatorTest, RepeatedBindsLeakNothingAndFollowNavigation) {
   AutomationObject shown = before.Document();
   RegistryWindow outer("Outer");
   RegistryWindow server("Internet Explorer_Server", outer.get(),
-                      [&shown](const windows::Message&) -> std::optional<LRESULT> {
-                        return windows::LresultFromObject(shown);
+                      [&shown](const registry::Message&) -> std::optional<LRESULT> {
+                        return registry::LresultFromObject(shown);
                       });
   {
     WebPageOperator op;
@@ -104,10 +104,10 @@ TEST(WebPageOperatorTest, RepeatedBindsLeakNothingAndFollowNavigation) {
 TEST(WebPageOperatorTest, DocumentAccessorsAndCopy) {
   FakeDom dom;
   FakeBrowser browser(dom);
-  const int initialised = windows::CoInitializeCount();
-  const int uninitialised = windows::CoUninitializeCount();
+  const int initialised = registry::CoInitializeCount();
+  const int uninitialised = registry::CoUninitializeCount();
   WebPageOperator op;
-  EXPECT_EQ(windows::CoInitializeCount(), initialised + 1);
+  EXPECT_EQ(registry::CoInitializeCount(), initialised + 1);
   EXPECT_TRUE(op.GetDocument().IsEmpty());
   ASSERT_TRUE(op.Bind(browser.outer()));
   AutomationObject kept = op.GetDocument();
@@ -122,13 +122,13 @@ TEST(WebPageOperatorTest, DocumentAccessorsAndCopy) {
   ASSERT_TRUE(op.Bind(op.boundWindow()));
   {
     std::unique_ptr<WebPageOperator> copy = op.Copy();
-    EXPECT_EQ(windows::CoInitializeCount(), initialised + 2);
+    EXPECT_EQ(registry::CoInitializeCount(), initialised + 2);
     EXPECT_EQ(copy->boundWindow(), op.boundWindow());
     EXPECT_EQ(copy->GetDocument().get(), op.GetDocument().get());
     EXPECT_EQ(dom.liveReferences(), 2);
-    EXPECT_EQ(windows::CoUninitializeCount(), uninitialised);
+    EXPECT_EQ(registry::CoUninitializeCount(), uninitialised);
   }
-  EXPECT_EQ(windows::CoUninitializeCount(), uninitialised + 1);
+  EXPECT_EQ(registry::CoUninitializeCount(), uninitialised + 1);
   EXPECT_EQ(dom.liveReferences(), 1);
 }
 

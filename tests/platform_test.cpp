@@ -136,11 +136,11 @@ TEST(WindowRegistryTest, RegisteredMessagesAreStablePerName) {
 }
 
 TEST(WindowRegistryTest, SendMessageTimeoutLeavesReplyAloneWithoutAnswer) {
-  RegistryWindow answering("A", nullptr, [](const windows::Message& m) -> std::optional<LRESULT> {
+  RegistryWindow answering("A", nullptr, [](const registry::Message& m) -> std::optional<LRESULT> {
     return static_cast<LRESULT>(m.wParam + 1);
   });
   RegistryWindow silent("S", nullptr,
-                      [](const windows::Message&) -> std::optional<LRESULT> { return {}; });
+                      [](const registry::Message&) -> std::optional<LRESULT> { return {}; });
   RegistryWindow gone("G");
   gone.Destroy();
   struct Case {
@@ -165,11 +165,11 @@ TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAndAnswersOnce) {
     EXPECT_NE(ObjectFromLresult(0, IID_IHTMLDocument, 0, &object), S_OK);
     EXPECT_EQ(object, nullptr);
 
-    LRESULT result = windows::LresultFromObject(dom.Document());
+    LRESULT result = registry::LresultFromObject(dom.Document());
     EXPECT_EQ(ObjectFromLresult(result, other, 0, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
 
-    result = windows::LresultFromObject(dom.Document());
+    result = registry::LresultFromObject(dom.Document());
     AutomationObject document;
     EXPECT_EQ(ObjectFromLresult(result, IID_IHTMLDocument, 0, document.Receive()), S_OK);
     EXPECT_FALSE(document.IsEmpty());
@@ -181,9 +181,9 @@ TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAndAnswersOnce) {
 
 TEST(WindowRegistryTest, UnclaimedResultsAreNotKeptForever) {
   FakeDom dom;
-  for (int i = 0; i < 100; ++i) windows::LresultFromObject(dom.Document());
+  for (int i = 0; i < 100; ++i) registry::LresultFromObject(dom.Document());
   EXPECT_LE(dom.liveReferences(), 16);
-  windows::ForgetUnclaimedResults();
+  registry::ForgetUnclaimedResults();
   EXPECT_EQ(dom.liveReferences(), 0);
 }
 

@@ -17,11 +17,11 @@ BrowserBox::BrowserBox(const QUrl& address, QWidget* parent, QWebEngineProfile* 
   setPage(new BoxPage(profile, role, this));
   bridge_ = std::make_unique<PageBridge>(page());
   keeper_ = std::make_unique<PageKeeper>(page(), *bridge_);
-  outer_ = windows::CreateWindow("Shell Embedding");
-  view_ = windows::CreateWindow("Shell DocObject View", outer_);
-  server_ = windows::CreateWindow(
+  outer_ = registry::CreateWindow("Shell Embedding");
+  view_ = registry::CreateWindow("Shell DocObject View", outer_);
+  server_ = registry::CreateWindow(
       kBrowserServerClass, view_,
-      [bridge = bridge_.get()](const windows::Message& message) -> std::optional<LRESULT> {
+      [bridge = bridge_.get()](const registry::Message& message) -> std::optional<LRESULT> {
         if (message.id != RegisterWindowMessageA(kDocumentRequestMessage)) return std::nullopt;
         return bridge->DocumentRequest(message.timeoutMs, (message.flags & SMTO_ABORTIFHUNG) != 0);
       });
@@ -30,7 +30,7 @@ BrowserBox::BrowserBox(const QUrl& address, QWidget* parent, QWebEngineProfile* 
 
 BrowserBox::~BrowserBox() {
   // The windows go first, so no request can reach the bridge while it is torn down.
-  windows::DestroyWindow(outer_);
+  registry::DestroyWindow(outer_);
 }
 
 void BrowserBox::refuseFocus() {

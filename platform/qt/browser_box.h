@@ -31,7 +31,7 @@ class BrowserBox : public QWebEngineView {
   ~BrowserBox() override;
 
   // The box's own window in the registry (what "control window handle" gives).
-  std::int32_t windowHandle() const { return HandleFromWindow(outer_); }
+  std::int32_t registryHandle() const { return HandleFromWindow(outer_); }
 
   BoxPage& boxPage() { return *static_cast<BoxPage*>(page()); }
   PageBridge& bridge() { return *bridge_; }

@@ -32,8 +32,8 @@ class Engine : public BrowserEngine {
     return qobject_cast<const BrowserBox*>(widget) != nullptr;
   }
 
-  std::int32_t windowHandle(const QWidget* box) const override {
-    return qobject_cast<const BrowserBox*>(box)->windowHandle();
+  std::int32_t registryHandle(const QWidget* box) const override {
+    return qobject_cast<const BrowserBox*>(box)->registryHandle();
   }
 
   void refuseFocus(QWidget* box) override { qobject_cast<BrowserBox*>(box)->refuseFocus(); }

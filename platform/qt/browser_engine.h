@@ -25,7 +25,7 @@ class BrowserEngine {
   virtual QWidget* createBox(const QUrl& address, QWidget* parent, const BoxTraits& traits) = 0;
   // Whether widget is one of the boxes.
   virtual bool isBox(const QWidget* widget) const = 0;
-  virtual std::int32_t windowHandle(const QWidget* box) const = 0;
+  virtual std::int32_t registryHandle(const QWidget* box) const = 0;
   virtual void refuseFocus(QWidget* box) = 0;
   // The user asked for a call: the calling box's page may take the microphone from now on.
   virtual void allowMicrophone(QWidget* box) = 0;

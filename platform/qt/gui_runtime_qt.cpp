@@ -90,7 +90,7 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void Bind(QWidget* widget, const std::vector<EventBinding>& events) {
+void ConnectEvents(QWidget* widget, const std::vector<EventBinding>& events) {
   for (const EventBinding& binding : events) {
     if (binding.event == kLeftButtonDownEvent) {
       widget->installEventFilter(new LeftButtonRelay(binding.handler, widget));
@@ -159,7 +159,7 @@ QWidget* CreateControl(const ControlSpec& spec, const WindowSpec& window, QWidge
     widget->setPalette(colours);
   }
   widget->setVisible(place.shown);
-  Bind(widget, spec.events);
+  ConnectEvents(widget, spec.events);
   return widget;
 }
 
@@ -232,7 +232,7 @@ void StartBrowserBoxes() {
     if (slot->focusPolicy() == Qt::NoFocus) r.engine->refuseFocus(box);
     box->stackUnder(slot);
     box->setVisible(slot->isVisibleTo(r.window.get()));
-    Bind(box, spec.events);
+    ConnectEvents(box, spec.events);
     Discard(slot);
     slot = box;
   }
@@ -291,7 +291,7 @@ void LoadWindow(const WindowSpec& spec) {
   for (const ControlSpec& control : spec.controls) {
     r.controls[std::string(control.name)] = CreateControl(control, spec, window.get());
   }
-  Bind(window.get(), spec.events);
+  ConnectEvents(window.get(), spec.events);
   r.callAsked.clear();
   // Qt runs a signal's slots in the order they were connected: the click's handler (PlaceCall)
   // first, then this one. A microphone request the click itself raised waits through the
@@ -331,7 +331,7 @@ void RunMessageLoop() {
 
 void TearDownRuntime() {
   Runtime& r = runtime();
-  windows::ForgetUnclaimedResults();  // document answers nobody claimed, before their pages go
+  registry::ForgetUnclaimedResults();  // document answers nobody claimed, before their pages go
   StopBrowserBoxes();  // the boxes, their pages and the profiles go before the engine does
   r.controls.clear();
   r.window.reset();
@@ -370,7 +370,7 @@ void WriteControlText(std::string_view name, std::string_view text) {
 std::int32_t ControlWindowHandle(std::string_view name) {
   const std::unique_ptr<qt::BrowserEngine>& engine = runtime().engine;
   QWidget* widget = qt::ControlWidget(name);
-  return engine != nullptr && engine->isBox(widget) ? engine->windowHandle(widget) : 0;
+  return engine != nullptr && engine->isBox(widget) ? engine->registryHandle(widget) : 0;
 }
 
 namespace qt {

@@ -21,7 +21,7 @@ constexpr std::array<std::string_view, 4> kLookNames = {"type", "name", "id", "t
 // One look at a collection (see page_bridge.js): what reading each element's type, name, id
 // and title answered when it was taken, and the page-side list that reaches each element.
 struct Look {
-  std::weak_ptr<PageChannel> core;
+  std::weak_ptr<PageChannel> channel;
   QString token;
   qint64 list = 0;
   unsigned long long epoch = 0;
@@ -31,15 +31,15 @@ struct Look {
   Look(const Look&) = delete;
   Look& operator=(const Look&) = delete;
   ~Look() {
-    if (auto channel = core.lock()) channel->QueueRelease(token, list);
+    if (auto open = channel.lock()) open->QueueRelease(token, list);
   }
   qsizetype size() const { return std::ssize(texts.ends) / std::ssize(kLookNames); }
   // True while nothing can have changed what it saw: no write or call of ours, no other
   // document, no hang or crash since it was taken.
   bool Fresh() const {
-    const auto channel = core.lock();
+    const auto open = channel.lock();
     // A new document token, a hang and a crash all move the epoch on.
-    return channel && channel->epoch == epoch;
+    return open && open->epoch == epoch;
   }
 };
 
@@ -53,14 +53,14 @@ class BridgeObject final : public Dispatch {
   static constexpr qint64 kUnpicked = -1;
   static constexpr qint64 kGone = -2;
 
-  BridgeObject(std::weak_ptr<PageChannel> core, QString token, qint64 id,
+  BridgeObject(std::weak_ptr<PageChannel> channel, QString token, qint64 id,
                std::shared_ptr<const Look> look, qsizetype index)
-      : core_(std::move(core)), token_(std::move(token)), id_(id), look_(std::move(look)),
+      : channel_(std::move(channel)), token_(std::move(token)), id_(id), look_(std::move(look)),
         index_(index) {}
 
-  static AutomationObject Make(std::weak_ptr<PageChannel> core, QString token, qint64 id,
+  static AutomationObject Make(std::weak_ptr<PageChannel> channel, QString token, qint64 id,
                                std::shared_ptr<const Look> look = {}, qsizetype index = -1) {
-    auto object = std::make_unique<BridgeObject>(std::move(core), std::move(token), id,
+    auto object = std::make_unique<BridgeObject>(std::move(channel), std::move(token), id,
                                                  std::move(look), index);
     BridgeObject* raw = object.get();
     Pool().emplace(raw, std::move(object));
@@ -71,7 +71,7 @@ class BridgeObject final : public Dispatch {
 
   void Release() noexcept override {
     if (--refs_ > 0) return;
-    if (auto core = core_.lock(); core && id_ > 0) core->QueueRelease(token_, id_);
+    if (auto channel = channel_.lock(); channel && id_ > 0) channel->QueueRelease(token_, id_);
     Pool().erase(this);  // destroys this object: nothing may touch it afterwards
   }
 
@@ -108,7 +108,7 @@ class BridgeObject final : public Dispatch {
       const auto* index = std::get_if<double>(&arguments[0]);
       if (index != nullptr && *index >= 0 && *index < static_cast<double>(look_->size()) &&
           *index == std::trunc(*index)) {
-        return Value(Make(core_, token_, kUnpicked, look_, static_cast<qsizetype>(*index)));
+        return Value(Make(channel_, token_, kUnpicked, look_, static_cast<qsizetype>(*index)));
       }
     }
     PickArguments(arguments);
@@ -141,16 +141,16 @@ class BridgeObject final : public Dispatch {
   // Our own write or call may change anything a look saw: the epoch moves on. Answers the
   // new epoch, the one a look taken by this call belongs to.
   unsigned long long NextEpoch() const {
-    const auto core = core_.lock();
-    return core ? ++core->epoch : 0;
+    const auto channel = channel_.lock();
+    return channel ? ++channel->epoch : 0;
   }
 
   // Sends a request; an element not picked yet is picked with it, or is gone for good when
   // the page no longer holds it in its document.
   std::optional<QVariant> Send(Request request) {
-    auto core = core_.lock();
-    if (!core || id_ == kGone) return std::nullopt;
-    auto answer = core->Run(std::move(request), PageBridge::kCallTimeoutMs, true);
+    auto channel = channel_.lock();
+    if (!channel || id_ == kGone) return std::nullopt;
+    auto answer = channel->Run(std::move(request), PageBridge::kCallTimeoutMs, true);
     if (id_ != kUnpicked || !answer) return answer;
     if (auto picked = ReadPick(*answer)) {
       id_ = picked->first;
@@ -179,18 +179,18 @@ class BridgeObject final : public Dispatch {
     PageAnswer answer = ReadAnswer(*reply);
     if (auto* look = std::get_if<LookAnswer>(&answer)) {
       auto kept = std::make_shared<Look>();
-      kept->core = core_;
+      kept->channel = channel_;
       kept->token = token_;
       kept->list = look->list;
       kept->epoch = epoch;
       kept->texts = std::move(look->texts);
-      return Value(Make(core_, token_, look->collection, std::move(kept)));
+      return Value(Make(channel_, token_, look->collection, std::move(kept)));
     }
     if (std::holds_alternative<Nothing>(answer)) return Value();
     if (const auto* text = std::get_if<QString>(&answer)) return Value(FromQString(*text));
     if (const auto* number = std::get_if<double>(&answer)) return Value(*number);
     if (const auto* object = std::get_if<ObjectId>(&answer)) {
-      return Value(Make(core_, token_, object->id));
+      return Value(Make(channel_, token_, object->id));
     }
     return std::nullopt;  // the page rejected the call
   }
@@ -203,8 +203,8 @@ class BridgeObject final : public Dispatch {
       const auto it = Pool().find(object->get());
       if (it != Pool().end()) {
         const BridgeObject& other = *it->second;
-        const bool sameCore = !other.core_.owner_before(core_) && !core_.owner_before(other.core_);
-        if (sameCore && other.token_ == token_ && other.id_ >= 0) return ObjectValue(other.id_);
+        const bool sameChannel = !other.channel_.owner_before(channel_) && !channel_.owner_before(other.channel_);
+        if (sameChannel && other.token_ == token_ && other.id_ >= 0) return ObjectValue(other.id_);
       }
     }
     return NothingValue();
@@ -215,7 +215,7 @@ class BridgeObject final : public Dispatch {
     return pool;
   }
 
-  std::weak_ptr<PageChannel> core_;
+  std::weak_ptr<PageChannel> channel_;
   QString token_;
   qint64 id_;
   std::shared_ptr<const Look> look_;  // the look this came with, if any
@@ -225,38 +225,38 @@ class BridgeObject final : public Dispatch {
 
 }  // namespace
 
-PageBridge::PageBridge(QWebEnginePage* page) : core_(PageChannel::Open(page)) {}
+PageBridge::PageBridge(QWebEnginePage* page) : channel_(PageChannel::Open(page)) {}
 
-PageBridge::~PageBridge() { core_->AbortWaits(); }
+PageBridge::~PageBridge() { channel_->AbortWaits(); }
 
 AutomationObject PageBridge::Document(unsigned timeoutMs) {
-  const auto token = core_->DocumentToken(timeoutMs, true);
-  return token ? BridgeObject::Make(core_, *token, 0) : AutomationObject();
+  const auto token = channel_->DocumentToken(timeoutMs, true);
+  return token ? BridgeObject::Make(channel_, *token, 0) : AutomationObject();
 }
 
 std::optional<LRESULT> PageBridge::DocumentRequest(unsigned timeoutMs, bool abortIfHung) {
-  const std::shared_ptr<PageChannel> core = core_;  // outlives this bridge if it goes during the wait
-  const auto token = core->DocumentToken(timeoutMs, abortIfHung);
+  const std::shared_ptr<PageChannel> channel = channel_;  // outlives this bridge if it goes during the wait
+  const auto token = channel->DocumentToken(timeoutMs, abortIfHung);
   if (!token) return std::nullopt;
-  return windows::LresultFromObject(BridgeObject::Make(core, *token, 0));
+  return registry::LresultFromObject(BridgeObject::Make(channel, *token, 0));
 }
 
 int PageBridge::RegistrySize() {
-  const auto token = core_->DocumentToken(kCallTimeoutMs, true);
+  const auto token = channel_->DocumentToken(kCallTimeoutMs, true);
   if (!token) return -1;
   Request request(QLatin1StringView("count"));
   request.Text(QLatin1StringView("token"), *token);
-  const QString answer = core_->Run(std::move(request), kCallTimeoutMs, true)
+  const QString answer = channel_->Run(std::move(request), kCallTimeoutMs, true)
                             .value_or(QVariant()).toString();
   return answer.startsWith(QLatin1Char('n')) ? answer.mid(1).toInt() : -1;
 }
 
-bool PageBridge::hung() const { return core_->hung; }
+bool PageBridge::hung() const { return channel_->hung; }
 
-void PageBridge::SetHungHandler(std::function<void()> handler) { core_->onHung = std::move(handler); }
+void PageBridge::SetHungHandler(std::function<void()> handler) { channel_->onHung = std::move(handler); }
 
-void PageBridge::Probe() { core_->Probe(); }
+void PageBridge::Probe() { channel_->Probe(); }
 
-long long PageBridge::roundTrips() const { return core_->roundTrips; }
+long long PageBridge::roundTrips() const { return channel_->roundTrips; }
 
 }  // namespace quillo::qt

@@ -70,7 +70,7 @@ class PageBridge {
   long long roundTrips() const;
 
  private:
-  std::shared_ptr<PageChannel> core_;
+  std::shared_ptr<PageChannel> channel_;
 };
 
 }  // namespace quillo::qt

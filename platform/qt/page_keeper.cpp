@@ -16,11 +16,11 @@ PageKeeper::PageKeeper(QWebEnginePage* page, PageBridge& bridge, Timings timings
   reload_.setSingleShot(true);
   reload_.setTimerType(Qt::PreciseTimer);
   calm_.setSingleShot(true);
-  connect(&reload_, &QTimer::timeout, this, &PageKeeper::Reload);
+  connect(&reload_, &QTimer::timeout, this, &PageKeeper::reload);
   connect(&calm_, &QTimer::timeout, this, [this] { nextWaitMs_ = timings_.firstWaitMs; });
-  connect(&probe_, &QTimer::timeout, this, &PageKeeper::ProbeHung);
+  connect(&probe_, &QTimer::timeout, this, &PageKeeper::probeHung);
 
-  connect(page, &QWebEnginePage::renderProcessTerminated, this, &PageKeeper::RendererEnded);
+  connect(page, &QWebEnginePage::renderProcessTerminated, this, &PageKeeper::rendererEnded);
   // A load started by anyone else replaces the reload still to come.
   connect(page, &QWebEnginePage::loadStarted, this, [this] {
     reload_.stop();
@@ -28,7 +28,7 @@ PageKeeper::PageKeeper(QWebEnginePage* page, PageBridge& bridge, Timings timings
   connect(page, &QWebEnginePage::loadFinished, this, [this] {
     if (!reload_.isActive()) calm_.start(timings_.calmMs);
   });
-  bridge_.SetHungHandler([this] { Hung(); });
+  bridge_.SetHungHandler([this] { pageHung(); });
 }
 
 PageKeeper::~PageKeeper() { bridge_.SetHungHandler({}); }
@@ -38,7 +38,7 @@ void PageKeeper::setTimings(const Timings& timings) {
   nextWaitMs_ = timings.firstWaitMs;
 }
 
-void PageKeeper::RendererEnded() {
+void PageKeeper::rendererEnded() {
   probe_.stop();
   calm_.stop();
   if (reload_.isActive()) return;
@@ -48,19 +48,19 @@ void PageKeeper::RendererEnded() {
   nextWaitMs_ = std::min(nextWaitMs_ * 2, timings_.longestWaitMs);
 }
 
-void PageKeeper::Reload() {
+void PageKeeper::reload() {
   if (lost_.isEmpty()) return;
   emit reloading(lost_);
   page_->load(lost_);
 }
 
-void PageKeeper::Hung() {
+void PageKeeper::pageHung() {
   if (probe_.isActive()) return;
   hungFor_.start();
   probe_.start(timings_.probeMs);
 }
 
-void PageKeeper::ProbeHung() {
+void PageKeeper::probeHung() {
   if (!bridge_.hung()) {  // it answered
     probe_.stop();
     return;

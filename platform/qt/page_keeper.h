@@ -57,10 +57,10 @@ class PageKeeper : public QObject {
   void reloading(const QUrl& url);
 
  private:
-  void RendererEnded();
-  void Reload();
-  void Hung();
-  void ProbeHung();
+  void rendererEnded();
+  void reload();
+  void pageHung();
+  void probeHung();
 
   QWebEnginePage* page_;
   PageBridge& bridge_;

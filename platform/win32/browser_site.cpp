@@ -36,16 +36,16 @@ void RegisterHostClass(WNDPROC procedure) {
 }  // namespace
 
 ComPtr<BrowserSite> BrowserSite::Create(HWND parent, int id, const RECT& bounds,
-                                        const std::wstring& url, Host host) {
+                                        const std::wstring& url, Callbacks callbacks) {
   // The box's reference, which the count starts with; the last Release frees the site.
   auto site = ComPtr<BrowserSite>::Adopt(
-      std::make_unique<BrowserSite>(parent, id, bounds, std::move(host)).release());
+      std::make_unique<BrowserSite>(parent, id, bounds, std::move(callbacks)).release());
   if (site->host_) site->Load(url);
   return site;
 }
 
-BrowserSite::BrowserSite(HWND parent, int id, const RECT& bounds, Host host)
-    : handlers_(std::move(host)) {
+BrowserSite::BrowserSite(HWND parent, int id, const RECT& bounds, Callbacks callbacks)
+    : handlers_(std::move(callbacks)) {
   RegisterHostClass(&BrowserSite::HostProc);
   host_.Reset(CreateWindowExW(
       0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, bounds.left, bounds.top,

@@ -33,7 +33,7 @@ class BrowserSite final : public IOleClientSite,
                           public IOleCommandTarget,
                           public IDispatch {
  public:
-  struct Host {
+  struct Callbacks {
     // Moves the focus on from the box, backwards for Shift+Tab.
     std::function<void(bool backwards)> tab;
     // Whether an address a page opens in a new window goes to the user's browser (otherwise
@@ -44,9 +44,9 @@ class BrowserSite final : public IOleClientSite,
   // Creates the host window below parent at bounds (parent's client pixels), hosts the
   // control in it and starts loading url. OLE must be initialised on this thread.
   static ComPtr<BrowserSite> Create(HWND parent, int id, const RECT& bounds,
-                                    const std::wstring& url, Host host);
+                                    const std::wstring& url, Callbacks callbacks);
   // Use Create; public for make_unique only.
-  BrowserSite(HWND parent, int id, const RECT& bounds, Host host);
+  BrowserSite(HWND parent, int id, const RECT& bounds, Callbacks callbacks);
   ~BrowserSite();
   BrowserSite(const BrowserSite&) = delete;
   BrowserSite& operator=(const BrowserSite&) = delete;
@@ -171,7 +171,7 @@ class BrowserSite final : public IOleClientSite,
   void NewWindow(const VARIANT* address);
 
   ULONG references_ = 1;  // the box's
-  Host handlers_;
+  Callbacks handlers_;
   ScopedWindow host_;
   ComPtr<IOleObject> object_;
   ComPtr<IOleInPlaceObject> inPlace_;

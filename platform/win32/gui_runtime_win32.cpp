@@ -364,10 +364,10 @@ void CreateControl(Control& control, int id) {
     // The box's host window is always shown; one out of sight stands outside the client area.
     // Tab at the end of a page goes on round the window; every box but the calling one hands
     // a page's new windows to the user's browser.
-    BrowserSite::Host host{.tab = [](bool backwards) { MoveFocus(backwards); },
-                           .opensOutside = spec.callButton.empty()};
+    BrowserSite::Callbacks callbacks{.tab = [](bool backwards) { MoveFocus(backwards); },
+                               .opensOutside = spec.callButton.empty()};
     control.browser = BrowserSite::Create(r.window.get(), id, bounds,
-                                          ResolveAddress(spec.address), std::move(host));
+                                          ResolveAddress(spec.address), std::move(callbacks));
     control.window = control.browser->window();
     return;
   }

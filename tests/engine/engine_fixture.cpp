@@ -66,7 +66,7 @@ QVariant EnginePage::Evaluate(const QString& script, quint32 world, int timeoutM
 
 Pressed EnginePage::Press(WebPageOperator& op, std::string_view number) {
   Pressed press;
-  press.bound = op.Bind(box_->windowHandle());
+  press.bound = op.Bind(box_->registryHandle());
   press.filled = op.FillTextBox("phone-number", number, 0);
   press.clicked = op.ClickButton("ext-gen69", 0);
   return press;

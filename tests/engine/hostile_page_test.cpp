@@ -151,7 +151,7 @@ TEST(HostilePageTest, NumbersTravelAsDataNeverAsScript) {
     const Pressed press = page.Press(op, TextFromUtf8(utf8));
     EXPECT_TRUE(press.filled) << utf8;
     EXPECT_EQ(PhoneValue(page), QString::fromUtf8(utf8));
-    ASSERT_TRUE(op.Bind(page.box().windowHandle()));
+    ASSERT_TRUE(op.Bind(page.box().registryHandle()));
     const AutomationObject input = op.FindTextBox("phone-number", 0);
     EXPECT_EQ(TextToUtf8(input.GetText("value")), utf8);
   }

@@ -47,7 +47,7 @@ std::unique_ptr<EnginePage> OperatorEngineTest::page_;
 TEST_P(OperatorEngineTest, FindsFillsAndClicksTheExpectedElement) {
   ASSERT_TRUE(page_->LoadBody(QString::fromStdString(ToHtml(GetParam().page))));
   WebPageOperator op;
-  ASSERT_TRUE(op.Bind(page_->box().windowHandle()));
+  ASSERT_TRUE(op.Bind(page_->box().registryHandle()));
   EnginePageUnderTest page(*page_);
   RunOperatorCase(GetParam(), op, page);
   op.ReleaseDocument();

@@ -49,7 +49,7 @@ TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
     FakeBrowser browser(dom);
     WebPageOperator engine;
     WebPageOperator fake;
-    ASSERT_TRUE(engine.Bind(page_->box().windowHandle()) && fake.Bind(browser.outer()));
+    ASSERT_TRUE(engine.Bind(page_->box().registryHandle()) && fake.Bind(browser.outer()));
     for (int query = 0; query < 4; ++query) {
       const std::string_view filter = query % 2 ? kButtonTypes : kTextBoxTypes;
       const std::string& key = pick(keys);
@@ -133,7 +133,7 @@ TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
       "<button data-index=\"2\" id=\"k\"></button><button data-index=\"3\" id=\"k\"></button>");
   ASSERT_TRUE(page_->LoadBody(body));
   WebPageOperator op;
-  ASSERT_TRUE(op.Bind(page_->box().windowHandle()));
+  ASSERT_TRUE(op.Bind(page_->box().registryHandle()));
   const AutomationObject element = GetParam().click ? op.FindButton("k", 0) : op.FindTextBox("k", 0);
   ASSERT_FALSE(element.IsEmpty());
   if (GetParam().script != nullptr) {

@@ -26,7 +26,7 @@ TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
   int clicks[2] = {0, 0};  // after the press, inside it
   QObject::connect(&dial, &QPushButton::clicked, [&] { ++clicks[pressing ? 1 : 0]; });
   WebPageOperator op;
-  ASSERT_TRUE(op.Bind(page.box().windowHandle()));
+  ASSERT_TRUE(op.Bind(page.box().registryHandle()));
   // The page is busy as the press starts; the user clicks while the press waits for it.
   page.KeepBusy(600);
   QTimer::singleShot(100, [&] {

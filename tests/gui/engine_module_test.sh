@@ -14,9 +14,9 @@ checks=(
   "program needed WebEngine no"
   "module needed WebEngineCore yes"
   "module defined quillo_make_browser_engine yes"
-  "module defined quillo::windows::CreateWindow no"
-  "module undefined quillo::windows::CreateWindow yes"
-  "program defined quillo::windows::CreateWindow yes"
+  "module defined quillo::registry::CreateWindow no"
+  "module undefined quillo::registry::CreateWindow yes"
+  "program defined quillo::registry::CreateWindow yes"
   "program defined quillo::AutomationObject::Adopt yes"
 )
 fail=0

@@ -39,8 +39,8 @@ void CloseThroughTheFrame() {
 }
 
 TEST(StartUp, ClosingTheWindowEndsTheProgramCleanlyAndOnce) {
-  const int initialised = windows::CoInitializeCount();
-  const int uninitialised = windows::CoUninitializeCount();
+  const int initialised = registry::CoInitializeCount();
+  const int uninitialised = registry::CoUninitializeCount();
   struct AtEnd {
     int runs = 0;
     int loopLevel = -1;
@@ -52,7 +52,7 @@ TEST(StartUp, ClosingTheWindowEndsTheProgramCleanlyAndOnce) {
   RegisterEndRoutine([&] {
     ++atEnd.runs;
     atEnd.loopLevel = QThread::currentThread()->loopLevel();
-    atEnd.uninitialised = windows::CoUninitializeCount();
+    atEnd.uninitialised = registry::CoUninitializeCount();
     atEnd.windowThere = qt::LoadedWindow() != nullptr;
     atEnd.number = ReadControlText(app::kNumberBox);
   });
@@ -62,8 +62,8 @@ TEST(StartUp, ClosingTheWindowEndsTheProgramCleanlyAndOnce) {
   closer.join();
 
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(windows::CoInitializeCount() - initialised, 1);
-  EXPECT_EQ(windows::CoUninitializeCount() - uninitialised, 1);
+  EXPECT_EQ(registry::CoInitializeCount() - initialised, 1);
+  EXPECT_EQ(registry::CoUninitializeCount() - uninitialised, 1);
   EXPECT_EQ(atEnd.runs, 1);
   EXPECT_EQ(atEnd.loopLevel, 0) << "the end routines run once the message loop has returned";
   EXPECT_EQ(atEnd.uninitialised - uninitialised, 1) << "the program's end routine ran first";
