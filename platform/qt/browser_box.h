@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "box_page.h"
+#include "browser_engine.h"
 #include "window_api.h"
 
 class QWebEngineProfile;
@@ -21,7 +22,7 @@ namespace quillo::qt {
 class PageBridge;
 class PageKeeper;
 
-class BrowserBox : public QWebEngineView {
+class BrowserBox : public QWebEngineView, public EngineBox {
   Q_OBJECT
 
  public:
@@ -30,8 +31,9 @@ class BrowserBox : public QWebEngineView {
              QWebEngineProfile* profile = nullptr, BoxPage::Role role = BoxPage::Role::Other);
   ~BrowserBox() override;
 
+  QWidget* widget() override { return this; }
   // The box's own window in the registry (what "control window handle" gives).
-  std::int32_t registryHandle() const { return HandleFromWindow(outer_); }
+  std::int32_t registryHandle() const override { return HandleFromWindow(outer_); }
 
   BoxPage& boxPage() { return *static_cast<BoxPage*>(page()); }
   PageBridge& bridge() { return *bridge_; }
@@ -39,7 +41,9 @@ class BrowserBox : public QWebEngineView {
 
   // Keeps the keyboard focus out of the box for good: no Tab, click, page script or
   // reactivated window gives it the focus. For a box the user cannot see.
-  void refuseFocus();
+  void refuseFocus() override;
+  void allowMicrophone() override { boxPage().allowMicrophone(); }
+  bool endMessage() override { return boxPage().endMessage(); }
 
  private:
   std::unique_ptr<PageBridge> bridge_;

@@ -16,7 +16,7 @@ namespace {
 // never shares one between profiles).
 class Engine : public BrowserEngine {
  public:
-  QWidget* createBox(const QUrl& address, QWidget* parent, const BoxTraits& traits) override {
+  EngineBox* createBox(const QUrl& address, QWidget* parent, const BoxTraits& traits) override {
     if (shared_ == nullptr) shared_ = NewProfile();
     QWebEngineProfile* profile = traits.ownProfile ? NewProfile() : shared_;
     auto* box = new BrowserBox(address, parent, profile,
@@ -26,24 +26,6 @@ class Engine : public BrowserEngine {
                                             false);
     }
     return box;
-  }
-
-  bool isBox(const QWidget* widget) const override {
-    return qobject_cast<const BrowserBox*>(widget) != nullptr;
-  }
-
-  std::int32_t registryHandle(const QWidget* box) const override {
-    return qobject_cast<const BrowserBox*>(box)->registryHandle();
-  }
-
-  void refuseFocus(QWidget* box) override { qobject_cast<BrowserBox*>(box)->refuseFocus(); }
-
-  void allowMicrophone(QWidget* box) override {
-    qobject_cast<BrowserBox*>(box)->boxPage().allowMicrophone();
-  }
-
-  bool endMessage(QWidget* box) override {
-    return qobject_cast<BrowserBox*>(box)->boxPage().endMessage();
   }
 
  private:

@@ -11,6 +11,24 @@
 
 namespace quillo::qt {
 
+// A browser box as the runtime sees it: the widget it places in the window, and what the
+// runtime asks of the box's page.
+class EngineBox {
+ public:
+  virtual QWidget* widget() = 0;
+  // The box's window in the window registry, with the document window below it.
+  virtual std::int32_t registryHandle() const = 0;
+  // The box never takes the keyboard focus, not even from a click into its page.
+  virtual void refuseFocus() = 0;
+  // The user asked for a call: the calling box's page may take the microphone from now on.
+  virtual void allowMicrophone() = 0;
+  // Ends the message the box's page shows, as if cancelled; true when one was open.
+  virtual bool endMessage() = 0;
+
+ protected:
+  ~EngineBox() = default;  // the box belongs to its parent widget
+};
+
 class BrowserEngine {
  public:
   virtual ~BrowserEngine() = default;  // destroys the profiles: the boxes must be gone
@@ -21,16 +39,8 @@ class BrowserEngine {
     bool playsWithoutGesture;
     bool calling;  // holds the calling page
   };
-  // A browser box showing address.
-  virtual QWidget* createBox(const QUrl& address, QWidget* parent, const BoxTraits& traits) = 0;
-  // Whether widget is one of the boxes.
-  virtual bool isBox(const QWidget* widget) const = 0;
-  virtual std::int32_t registryHandle(const QWidget* box) const = 0;
-  virtual void refuseFocus(QWidget* box) = 0;
-  // The user asked for a call: the calling box's page may take the microphone from now on.
-  virtual void allowMicrophone(QWidget* box) = 0;
-  // Ends the message the box's page shows, as if cancelled; true when one was open.
-  virtual bool endMessage(QWidget* box) = 0;
+  // A browser box showing address, owned by parent.
+  virtual EngineBox* createBox(const QUrl& address, QWidget* parent, const BoxTraits& traits) = 0;
 };
 
 // The module's entry point.

@@ -67,6 +67,8 @@ struct Runtime {
   std::unique_ptr<QApplication> application;  // only when the runtime started the toolkit
   std::unique_ptr<qt::FormWindow> window;
   std::map<std::string, QPointer<QWidget>, std::less<>> controls;
+  // The browser boxes by name, while they stand in the window (their widgets are controls).
+  std::map<std::string, qt::EngineBox*, std::less<>> boxes;
   const WindowSpec* spec = nullptr;
   // The calling boxes whose call button the user has pressed, boxes started or not.
   std::set<std::string, std::less<>> callAsked;
@@ -193,19 +195,14 @@ void Discard(QWidget* widget) {
 void AllowMicrophone(const std::string& name) {
   Runtime& r = runtime();
   r.callAsked.insert(name);
-  QWidget* box = qt::ControlWidget(name);
-  if (r.engine != nullptr && r.engine->isBox(box)) r.engine->allowMicrophone(box);
+  if (const auto box = r.boxes.find(name); box != r.boxes.end()) box->second->allowMicrophone();
 }
 
 // Ends the page messages that wait for the user; true when one did.
 bool EndPageMessages() {
   Runtime& r = runtime();
   bool ended = false;
-  for (auto& [name, widget] : r.controls) {
-    if (r.engine != nullptr && r.engine->isBox(widget.data())) {
-      ended = r.engine->endMessage(widget.data()) || ended;
-    }
-  }
+  for (const auto& [name, box] : r.boxes) ended = box->endMessage() || ended;
   return ended;
 }
 
@@ -220,16 +217,18 @@ void StartBrowserBoxes() {
   for (const ControlSpec& spec : r.spec->controls) {
     if (spec.kind != ControlKind::BrowserBox) continue;
     QPointer<QWidget>& slot = r.controls[std::string(spec.name)];
-    QWidget* box = r.engine->createBox(
+    qt::EngineBox* made = r.engine->createBox(
         qt::ResolveAddress(spec.address), r.window.get(),
         {.ownProfile = !spec.shown, .playsWithoutGesture = spec.playsWithoutGesture,
          .calling = !spec.callButton.empty()});
-    if (r.callAsked.contains(spec.name)) r.engine->allowMicrophone(box);
+    r.boxes[std::string(spec.name)] = made;
+    if (r.callAsked.contains(spec.name)) made->allowMicrophone();
+    QWidget* box = made->widget();
     box->setObjectName(slot->objectName());
     box->setAccessibleName(slot->accessibleName());
     box->setGeometry(slot->geometry());
     box->setFocusPolicy(slot->focusPolicy());
-    if (slot->focusPolicy() == Qt::NoFocus) r.engine->refuseFocus(box);
+    if (slot->focusPolicy() == Qt::NoFocus) made->refuseFocus();
     box->stackUnder(slot);
     box->setVisible(slot->isVisibleTo(r.window.get()));
     ConnectEvents(box, spec.events);
@@ -245,9 +244,7 @@ void StartBrowserBoxes() {
 void StopBrowserBoxes() {
   Runtime& r = runtime();
   if (r.engine == nullptr) return;
-  for (auto& [name, widget] : r.controls) {
-    if (r.engine->isBox(widget.data())) widget->deleteLater();
-  }
+  for (const auto& [name, box] : std::exchange(r.boxes, {})) box->widget()->deleteLater();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   r.engine.reset();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -368,9 +365,9 @@ void WriteControlText(std::string_view name, std::string_view text) {
 }
 
 std::int32_t ControlWindowHandle(std::string_view name) {
-  const std::unique_ptr<qt::BrowserEngine>& engine = runtime().engine;
-  QWidget* widget = qt::ControlWidget(name);
-  return engine != nullptr && engine->isBox(widget) ? engine->registryHandle(widget) : 0;
+  const auto& boxes = runtime().boxes;
+  const auto box = boxes.find(name);
+  return box == boxes.end() ? 0 : box->second->registryHandle();
 }
 
 namespace qt {
