@@ -1,5 +1,7 @@
 #include "automation.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <utility>
 
@@ -9,13 +11,13 @@ namespace {
 Text AsText(const Value& value) {
   if (const auto* text = std::get_if<Text>(&value)) return *text;
   if (const auto* number = std::get_if<double>(&value)) {
+    // The shortest text that reads back as the same number; no text for the non-finite ones,
+    // and 0 without a sign.
     if (!std::isfinite(*number)) return {};
-    if (std::trunc(*number) == *number && std::fabs(*number) < 1e15) {
-      return std::to_string(static_cast<long long>(*number));
-    }
-    Text text = std::to_string(*number);
-    while (!text.empty() && text.back() == '0') text.pop_back();
-    return text;
+    if (*number == 0) return "0";
+    std::array<char, 32> text{};
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), *number);
+    return Text(text.data(), written.ptr);
   }
   return {};
 }

@@ -1,6 +1,9 @@
 // The automation handle and the window registry.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
+
 #include "automation.h"
 #include "fake_browser.h"
 #include "fake_dom.h"
@@ -43,6 +46,15 @@ TEST(AutomationObjectTest, ReadsConvertBetweenTextAndNumber) {
   EXPECT_EQ(element.GetNumber("id"), 7.5);
   EXPECT_EQ(all.GetText("length"), "1");
   EXPECT_TRUE(element.GetObject("name").IsEmpty());  // a text is no object
+  // A number read as text: the shortest text that reads back as it.
+  const std::pair<double, const char*> texts[] = {
+      {-2, "-2"}, {0.5, "0.5"}, {0.1234567, "0.1234567"}, {1e-7, "1e-07"},
+      {999999999999999, "999999999999999"}, {1e15, "1e+15"}, {1e15 + 1, "1000000000000001"},
+      {9007199254740992.0, "9007199254740992"}, {-0.0, "0"}, {NAN, ""}, {-INFINITY, ""}};
+  for (const auto& [number, text] : texts) {
+    dom.OverrideLength(number);
+    EXPECT_EQ(all.GetText("length"), text) << number;
+  }
 }
 
 TEST(AutomationObjectTest, CopiesMovesAndReleasesCountReferences) {
