@@ -12,8 +12,8 @@ constexpr Rgb kRed{255, 0, 0};
 constexpr Rgb kAmber{192, 96, 0};
 constexpr Rgb kViolet{88, 48, 224};
 // Link colours: normal, pointer over it, visited.
-constexpr Rgb kLinkColours[] = {{0, 0, 255}, {128, 0, 0}, {119, 208, 252}};
-constexpr Rgb kHiddenLinkColours[] = {{0, 0, 255}, {128, 0, 0}, {49, 106, 197}};
+constexpr LinkColours kLinkColours{{0, 0, 255}, {128, 0, 0}, {119, 208, 252}};
+constexpr LinkColours kHiddenLinkColours{{0, 0, 255}, {128, 0, 0}, {49, 106, 197}};
 
 EventBinding Run(void (*handler)()) {
   return {kClickEvent, [handler](std::span<const std::int32_t>) { handler(); }};
@@ -33,7 +33,7 @@ ControlSpec Label(std::string_view name, int left, int top, int width,
                   std::string_view caption, const Rgb& colour) {
   return {.name = name, .kind = ControlKind::TransparentLabel, .left = left, .top = top,
           .width = width, .height = 16, .shown = true, .focusable = false, .caption = caption,
-          .address = {}, .textColour = &colour, .events = {}};
+          .address = {}, .textColour = colour, .events = {}};
 }
 
 ControlSpec Browser(std::string_view name, int left, int top, int width, int height,
@@ -44,7 +44,8 @@ ControlSpec Browser(std::string_view name, int left, int top, int width, int hei
 }
 
 ControlSpec Link(std::string_view name, int left, int top, int width, int height, bool shown,
-                 std::string_view caption, std::string_view target, const Rgb* colours) {
+                 std::string_view caption, std::string_view target,
+                 const LinkColours& colours) {
   return {.name = name, .kind = ControlKind::HyperlinkBox, .left = left, .top = top,
           .width = width, .height = height, .shown = shown, .focusable = false,
           .caption = caption, .address = target, .linkColours = colours, .events = {}};
@@ -73,8 +74,8 @@ WindowSpec Build() {
                       }}};
   ControlSpec number{.name = kNumberBox, .kind = ControlKind::EditBox, .left = 16, .top = 32,
                      .width = 160, .height = 24, .shown = true, .focusable = true,
-                     .caption = "", .address = {}, .textColour = &kBlack,
-                     .backgroundColour = &kWhite, .events = {}};
+                     .caption = "", .address = {}, .textColour = kBlack,
+                     .backgroundColour = kWhite, .events = {}};
   ControlSpec call{.name = kCallButton, .kind = ControlKind::Button, .left = 96, .top = 186,
                    .width = 80, .height = 32, .shown = true, .focusable = true,
                    .caption = "拨号", .address = {}, .events = {Run(PlaceCall)}};

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,11 @@ struct Rgb {
   friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
+// A hyperlink box's colours: normal, with the pointer over it, and once it has been opened.
+struct LinkColours {
+  Rgb normal, hover, visited;
+};
+
 // What a handler receives: the event's integer arguments (none for most events).
 using EventHandler = std::function<void(std::span<const std::int32_t> arguments)>;
 
@@ -67,10 +73,9 @@ struct ControlSpec {
   bool focusable;
   std::string_view caption;  // a button's or link's caption, a label's text, an edit's text
   std::string_view address;  // a browser box's initial page, a hyperlink box's target
-  const Rgb* textColour = nullptr;        // nullptr: the system's default
-  const Rgb* backgroundColour = nullptr;  // nullptr: the system's default
-  // A hyperlink box's colours: normal, pointer over it, visited (nullptr: the defaults).
-  const Rgb* linkColours = nullptr;
+  std::optional<Rgb> textColour = {};        // none: the system's default
+  std::optional<Rgb> backgroundColour = {};  // none: the system's default
+  std::optional<LinkColours> linkColours = {};  // a hyperlink box's; none: the defaults
   // A browser box whose page may play audio without a user's gesture.
   bool playsWithoutGesture = false;
   // The box that holds the calling page names the button that places calls: its page may

@@ -43,6 +43,11 @@ PageAddress SplitAddress(std::string_view address) {
   return {true, address.substr(0, mark), address.substr(mark + 1)};
 }
 
+Rgb LinkColour(const LinkColours& colours, bool hovered, bool visited) {
+  if (hovered) return colours.hover;
+  return visited ? colours.visited : colours.normal;
+}
+
 std::int32_t ModifierMask(bool control, bool shift, bool alt) {
   return (control ? 1 : 0) | (shift ? 2 : 0) | (alt ? 4 : 0);
 }

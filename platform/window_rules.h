@@ -61,6 +61,10 @@ std::basic_string<Char> PagesFolder(std::type_identity_t<std::basic_string_view<
   return folder;
 }
 
+// The colour a hyperlink box shows: with the pointer over it, hover, visited or not;
+// otherwise visited once it has been opened, else normal.
+Rgb LinkColour(const LinkColours& colours, bool hovered, bool visited);
+
 // The modifier keys a left button event carries: 1 Ctrl, 2 Shift, 4 Alt.
 std::int32_t ModifierMask(bool control, bool shift, bool alt);
 

@@ -1,7 +1,8 @@
 // The rules every GUI runtime follows: placement, the tab step, addresses, the pages folder
-// and the modifier mask.
+// the modifier mask and the link's colour.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "window_rules.h"
@@ -91,6 +92,16 @@ TEST(WindowRulesTest, AddressesSplitIntoBuiltInPagesAndQueries) {
 TEST(WindowRulesTest, ModifierMaskIsCtrlOneShiftTwoAltFour) {
   for (int mask = 0; mask < 8; ++mask) {
     EXPECT_EQ(ModifierMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0), mask);
+  }
+}
+
+TEST(WindowRulesTest, LinkShowsHoverOverVisitedOverNormal) {
+  const LinkColours colours{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
+  // (hovered, visited) -> which colour's red
+  const std::tuple<bool, bool, int> rows[] = {
+      {false, false, 1}, {false, true, 3}, {true, false, 2}, {true, true, 2}};
+  for (const auto& [hovered, visited, red] : rows) {
+    EXPECT_EQ(LinkColour(colours, hovered, visited).red, red) << hovered << visited;
   }
 }
 

@@ -118,10 +118,7 @@ QWidget* CreateControl(const ControlSpec& spec, const WindowSpec& window, QWidge
       break;
     case ControlKind::HyperlinkBox: {
       auto* link = new qt::HyperlinkBox(caption, qt::ResolveAddress(spec.address), parent);
-      if (spec.linkColours != nullptr) {
-        link->setLinkColours(ToColour(spec.linkColours[0]), ToColour(spec.linkColours[1]),
-                             ToColour(spec.linkColours[2]));
-      }
+      if (spec.linkColours) link->setLinkColours(*spec.linkColours);
       widget = link;
       break;
     }
@@ -147,14 +144,14 @@ QWidget* CreateControl(const ControlSpec& spec, const WindowSpec& window, QWidge
   widget->setFocusPolicy(place.tabStop      ? Qt::StrongFocus
                          : place.takesFocus ? Qt::ClickFocus
                                             : Qt::NoFocus);
-  if (spec.textColour != nullptr || spec.backgroundColour != nullptr) {
+  if (spec.textColour || spec.backgroundColour) {
     QPalette colours = widget->palette();
-    if (spec.textColour != nullptr) {
+    if (spec.textColour) {
       colours.setColor(QPalette::Text, ToColour(*spec.textColour));
       colours.setColor(QPalette::WindowText, ToColour(*spec.textColour));
       colours.setColor(QPalette::ButtonText, ToColour(*spec.textColour));
     }
-    if (spec.backgroundColour != nullptr) {
+    if (spec.backgroundColour) {
       colours.setColor(QPalette::Base, ToColour(*spec.backgroundColour));
       colours.setColor(QPalette::Button, ToColour(*spec.backgroundColour));
     }

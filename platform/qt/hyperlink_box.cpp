@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QMouseEvent>
 
+#include "window_rules.h"
+
 namespace quillo::qt {
 
 HyperlinkBox::HyperlinkBox(const QString& caption, const QUrl& target, QWidget* parent)
@@ -11,15 +13,12 @@ HyperlinkBox::HyperlinkBox(const QString& caption, const QUrl& target, QWidget* 
   underlined.setUnderline(true);
   setFont(underlined);
   setCursor(Qt::PointingHandCursor);
-  normal_ = hover_ = visited_colour_ = palette().color(QPalette::Link);
+  plain_ = palette().color(QPalette::Link);
   showColour();
 }
 
-void HyperlinkBox::setLinkColours(const QColor& normal, const QColor& hover,
-                                  const QColor& visited) {
-  normal_ = normal;
-  hover_ = hover;
-  visited_colour_ = visited;
+void HyperlinkBox::setLinkColours(const LinkColours& colours) {
+  colours_ = colours;
   showColour();
 }
 
@@ -49,8 +48,12 @@ void HyperlinkBox::mouseReleaseEvent(QMouseEvent* event) {
 
 void HyperlinkBox::showColour() {
   QPalette colours = palette();
-  colours.setColor(QPalette::WindowText,
-                   hovered_ ? hover_ : (visited_ ? visited_colour_ : normal_));
+  QColor shown = plain_;
+  if (colours_) {
+    const Rgb colour = rules::LinkColour(*colours_, hovered_, visited_);
+    shown = QColor(colour.red, colour.green, colour.blue);
+  }
+  colours.setColor(QPalette::WindowText, shown);
   setPalette(colours);
 }
 

@@ -6,6 +6,9 @@
 #include <QColor>
 #include <QLabel>
 #include <QUrl>
+#include <optional>
+
+#include "gui_runtime.h"
 
 namespace quillo::qt {
 
@@ -15,7 +18,7 @@ class HyperlinkBox : public QLabel {
  public:
   HyperlinkBox(const QString& caption, const QUrl& target, QWidget* parent);
 
-  void setLinkColours(const QColor& normal, const QColor& hover, const QColor& visited);
+  void setLinkColours(const LinkColours& colours);
   QUrl target() const { return target_; }
   bool isVisited() const { return visited_; }
 
@@ -31,7 +34,8 @@ class HyperlinkBox : public QLabel {
   void showColour();
 
   QUrl target_;
-  QColor normal_, hover_, visited_colour_;
+  QColor plain_;  // the style's link colour, without colours of the table
+  std::optional<LinkColours> colours_;
   bool hovered_ = false;
   bool visited_ = false;
 };

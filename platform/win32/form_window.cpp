@@ -213,7 +213,7 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPA
       if (control == nullptr) break;
       HDC dc = reinterpret_cast<HDC>(wParam);
       const ControlSpec& spec = *control->spec;
-      if (spec.textColour != nullptr) SetTextColor(dc, Colour(*spec.textColour));
+      if (spec.textColour) SetTextColor(dc, Colour(*spec.textColour));
       if (spec.kind == ControlKind::TransparentLabel) {
         SetBkMode(dc, TRANSPARENT);  // the window shows through
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));

@@ -132,7 +132,7 @@ void CreateControl(Control& control, int id) {
   }
   if (control.place.shown) style |= WS_VISIBLE;
   if (control.place.tabStop) style |= WS_TABSTOP;
-  if (spec.backgroundColour != nullptr) {
+  if (spec.backgroundColour) {
     control.brush.Reset(CreateSolidBrush(Colour(*spec.backgroundColour)));
   }
   const std::wstring caption = Wide(spec.caption);

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "window_rules.h"
+
 namespace quillo::win32 {
 
 void HyperlinkBox::Register() {
@@ -20,7 +22,8 @@ void HyperlinkBox::Register() {
   RegisterClassExW(&type);
 }
 
-HyperlinkBox::HyperlinkBox(std::wstring caption, std::wstring target, const Rgb* colours,
+HyperlinkBox::HyperlinkBox(std::wstring caption, std::wstring target,
+                           std::optional<LinkColours> colours,
                            std::function<void(WPARAM, LPARAM)> onLeftButton)
     : caption_(std::move(caption)), target_(std::move(target)), colours_(colours),
       onLeftButton_(std::move(onLeftButton)) {}
@@ -96,8 +99,8 @@ void HyperlinkBox::Paint() {
   GetClientRect(window_, &area);
   FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
   COLORREF colour = RGB(0, 0, 255);
-  if (colours_ != nullptr) {
-    const Rgb& chosen = colours_[hovered_ ? 1 : (visited_ ? 2 : 0)];
+  if (colours_) {
+    const Rgb chosen = rules::LinkColour(*colours_, hovered_, visited_);
     colour = RGB(chosen.red, chosen.green, chosen.blue);
   }
   SetTextColor(dc, colour);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "gui_runtime.h"
@@ -18,9 +19,9 @@ class HyperlinkBox {
   // Registers the window class, once per process.
   static void Register();
 
-  // colours: normal, hovered and visited, or nullptr for plain blue. onLeftButton gets the
-  // button-down message's parameters. A box with no caption or no target opens nothing.
-  HyperlinkBox(std::wstring caption, std::wstring target, const Rgb* colours,
+  // colours: none for plain blue. onLeftButton gets the button-down message's parameters. A
+  // box with no caption or no target opens nothing.
+  HyperlinkBox(std::wstring caption, std::wstring target, std::optional<LinkColours> colours,
                std::function<void(WPARAM, LPARAM)> onLeftButton);
   HyperlinkBox(const HyperlinkBox&) = delete;
   HyperlinkBox& operator=(const HyperlinkBox&) = delete;
@@ -37,7 +38,7 @@ class HyperlinkBox {
   HWND window_ = nullptr;  // set as the window is created: pass this box as its parameter
   std::wstring caption_;
   std::wstring target_;
-  const Rgb* colours_;
+  std::optional<LinkColours> colours_;
   std::function<void(WPARAM, LPARAM)> onLeftButton_;
   HFONT font_ = nullptr;
   bool hovered_ = false;
