@@ -15,8 +15,9 @@ constexpr Rgb kViolet{88, 48, 224};
 constexpr LinkColours kLinkColours{{0, 0, 255}, {128, 0, 0}, {119, 208, 252}};
 constexpr LinkColours kHiddenLinkColours{{0, 0, 255}, {128, 0, 0}, {49, 106, 197}};
 
-EventBinding Run(void (*handler)()) {
-  return {kClickEvent, [handler](std::span<const std::int32_t>) { handler(); }};
+// A handler that takes no arguments, bound to event.
+EventBinding On(int event, void (*handler)()) {
+  return {event, [handler](std::span<const std::int32_t>) { handler(); }};
 }
 
 EventBinding Key(std::string_view key) {
@@ -59,7 +60,7 @@ WindowSpec Build() {
                     .clientWidth = 344,
                     .clientHeight = 252,
                     .icon = "quillo",
-                    .events = {Run(DoNothing)},  // event 0, "created"
+                    .events = {On(kCreatedEvent, DoNothing)},
                     .controls = {},
                     .tabOrder = {}};
   ControlSpec calling = Browser("超文本浏览框1", 376, 120, 32, 24, false, kCallingPage);
@@ -78,7 +79,7 @@ WindowSpec Build() {
                      .backgroundColour = kWhite, .events = {}};
   ControlSpec call{.name = kCallButton, .kind = ControlKind::Button, .left = 96, .top = 186,
                    .width = 80, .height = 32, .shown = true, .focusable = true,
-                   .caption = "拨号", .address = {}, .events = {Run(PlaceCall)}};
+                   .caption = "拨号", .address = {}, .events = {On(kClickEvent, PlaceCall)}};
   window.controls = {
       Browser("超文本浏览框3", 48, 304, 40, 24, true, kAuthorPage),
       Browser("超文本浏览框2", 184, 40, 160, 208, true, kPartnerPage),
