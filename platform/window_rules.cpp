@@ -43,6 +43,23 @@ PageAddress SplitAddress(std::string_view address) {
   return {true, address.substr(0, mark), address.substr(mark + 1)};
 }
 
+BoxRole RoleOf(const ControlSpec& box) {
+  const bool calling = !box.callButton.empty();
+  return {.calling = calling, .ownProfile = !box.shown, .handsToBrowser = !calling};
+}
+
+void Raise(const std::vector<EventBinding>& events, int event,
+           std::span<const std::int32_t> arguments) {
+  for (const EventBinding& binding : events) {
+    if (binding.event == event) binding.handler(arguments);
+  }
+}
+
+std::optional<Selection> KeptSelection(Selection before, std::size_t newLength) {
+  if (before.start >= before.end || before.end > newLength) return std::nullopt;
+  return before;
+}
+
 Rgb LinkColour(const LinkColours& colours, bool hovered, bool visited) {
   if (hovered) return colours.hover;
   return visited ? colours.visited : colours.normal;

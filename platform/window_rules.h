@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "gui_runtime.h"
 
@@ -64,6 +66,56 @@ std::basic_string<Char> PagesFolder(std::type_identity_t<std::basic_string_view<
 // The colour a hyperlink box shows: with the pointer over it, hover, visited or not;
 // otherwise visited once it has been opened, else normal.
 Rgb LinkColour(const LinkColours& colours, bool hovered, bool visited);
+
+// What a browser box is for, by the table. The calling box names the button that places
+// calls. A box out of the user's sight gets a profile, and so a renderer process, of its own.
+// Every box but the calling one may hand its page's new windows and downloads to the user's
+// browser; the calling page works out of sight, so nothing it asks for may open.
+struct BoxRole {
+  bool calling;
+  bool ownProfile;
+  bool handsToBrowser;
+};
+BoxRole RoleOf(const ControlSpec& box);
+
+// Whether an address may go to the user's browser: a web address only, "http://" or
+// "https://" in any letter case and something after it. A page must not start programs,
+// open files or run scripts through the user's browser.
+template <typename Char>
+bool IsWebAddress(std::basic_string_view<Char> address) {
+  const auto startsWith = [address](std::string_view scheme) {
+    if (address.size() <= scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+      const auto c = address[i];
+      const auto lower = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+      if (lower != static_cast<decltype(lower)>(scheme[i])) return false;
+    }
+    return true;
+  };
+  return startsWith("http://") || startsWith("https://");
+}
+
+// Whether a click on a hyperlink box opens its target: only with a caption and a target. A
+// link without a caption shows nothing to click, so it never opens, whatever its size.
+template <typename Text>
+bool LinkOpens(const Text& caption, const Text& target) {
+  return caption.size() > 0 && target.size() > 0;
+}
+
+// Runs the handlers bound to event, in the table's order, with the event's arguments.
+void Raise(const std::vector<EventBinding>& events, int event,
+           std::span<const std::int32_t> arguments = {});
+
+// The size of the window's font, in pixels at 96 DPI.
+inline constexpr int kFontPixels = 11;
+
+// What a text box keeps when its text is written anew: a selection [start, end) whose end
+// still lies within the new text stays; a bare caret, or a selection that no longer fits, is
+// left to the toolkit.
+struct Selection {
+  std::size_t start, end;
+};
+std::optional<Selection> KeptSelection(Selection before, std::size_t newLength);
 
 // The modifier keys a left button event carries: 1 Ctrl, 2 Shift, 4 Alt.
 std::int32_t ModifierMask(bool control, bool shift, bool alt);

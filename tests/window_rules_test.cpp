@@ -1,8 +1,13 @@
-// The rules every GUI runtime follows: placement, the tab step, addresses, the pages folder
-// the modifier mask and the link's colour.
+// The rules every GUI runtime follows: placement, the tab step, addresses, the pages folder,
+// the modifier mask, the link's colour and opening, box roles, web addresses, raising events
+// and the selection a text box keeps.
 #include <gtest/gtest.h>
 
+#include <span>
+#include <string>
+#include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "window_rules.h"
@@ -102,6 +107,78 @@ TEST(WindowRulesTest, LinkShowsHoverOverVisitedOverNormal) {
       {false, false, 1}, {false, true, 3}, {true, false, 2}, {true, true, 2}};
   for (const auto& [hovered, visited, red] : rows) {
     EXPECT_EQ(LinkColour(colours, hovered, visited).red, red) << hovered << visited;
+  }
+}
+
+TEST(WindowRulesTest, BoxRolesFollowTheCallButtonAndSight) {
+  // (shown, call button) -> calling, own profile, hands to the browser
+  const std::tuple<bool, const char*, BoxRole> rows[] = {
+      {true, "", {false, false, true}},
+      {false, "", {false, true, true}},
+      {false, "call", {true, true, false}},
+      {true, "call", {true, false, false}}};
+  for (const auto& [shown, button, role] : rows) {
+    const ControlSpec box{.name = "b", .kind = ControlKind::BrowserBox, .left = 0, .top = 0,
+                          .width = 1, .height = 1, .shown = shown, .focusable = true,
+                          .caption = {}, .address = {}, .callButton = button, .events = {}};
+    const BoxRole got = RoleOf(box);
+    EXPECT_EQ(got.calling, role.calling) << shown << button;
+    EXPECT_EQ(got.ownProfile, role.ownProfile) << shown << button;
+    EXPECT_EQ(got.handsToBrowser, role.handsToBrowser) << shown << button;
+  }
+}
+
+TEST(WindowRulesTest, OnlyWebAddressesGoToTheBrowser) {
+  const std::pair<std::u16string_view, bool> rows[] = {
+      {u"http://a", true},      {u"https://a/b?c", true},  {u"HTTPS://A", true},
+      {u"hTtP://a", true},      {u"http://", false},       {u"https://", false},
+      {u"http:/a", false},      {u"http:a", false},        {u"httpx://a", false},
+      {u" http://a", false},    {u"ftp://a", false},       {u"file:///etc/passwd", false},
+      {u"javascript:alert(1)", false}, {u"mailto:a@b", false}, {u"", false}};
+  for (const auto& [address, web] : rows) {
+    EXPECT_EQ(IsWebAddress(address), web) << std::string(address.begin(), address.end());
+  }
+  EXPECT_TRUE(IsWebAddress(std::string_view("https://a")));
+}
+
+TEST(WindowRulesTest, OnlyALinkWithCaptionAndTargetOpens) {
+  using std::string;
+  EXPECT_TRUE(LinkOpens(string("a"), string("https://a")));
+  EXPECT_FALSE(LinkOpens(string(""), string("https://a")));
+  EXPECT_FALSE(LinkOpens(string("a"), string("")));
+  EXPECT_FALSE(LinkOpens(string(""), string("")));
+}
+
+TEST(WindowRulesTest, RaiseRunsTheHandlersOfItsEventInOrder) {
+  std::vector<std::string> ran;
+  const auto note = [&ran](std::string name) {
+    return [&ran, name](std::span<const std::int32_t> arguments) {
+      std::string seen = name;
+      for (const std::int32_t argument : arguments) seen += " " + std::to_string(argument);
+      ran.push_back(seen);
+    };
+  };
+  const std::vector<EventBinding> events = {
+      {kClickEvent, note("a")}, {kLeftButtonDownEvent, note("b")}, {kClickEvent, note("c")}};
+  const std::int32_t arguments[] = {7, 9, 2};
+  Raise(events, kLeftButtonDownEvent, arguments);
+  Raise(events, kClickEvent);
+  Raise(events, 5);
+  EXPECT_EQ(ran, (std::vector<std::string>{"b 7 9 2", "a", "c"}));
+}
+
+TEST(WindowRulesTest, ASelectionStaysWhileItFitsTheNewText) {
+  // (start, end, new length) -> kept
+  const std::tuple<std::size_t, std::size_t, std::size_t, bool> rows[] = {
+      {1, 3, 4, true}, {1, 4, 4, true}, {1, 5, 4, false}, {0, 0, 4, false},
+      {2, 2, 4, false}, {0, 4, 4, true}, {3, 1, 4, false}};
+  for (const auto& [start, end, length, kept] : rows) {
+    const auto got = KeptSelection({start, end}, length);
+    EXPECT_EQ(got.has_value(), kept) << start << "-" << end << " of " << length;
+    if (got) {
+      EXPECT_EQ(got->start, start);
+      EXPECT_EQ(got->end, end);
+    }
   }
 }
 

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "window_rules.h"
+
 namespace quillo::qt {
 namespace {
 
@@ -22,7 +24,9 @@ int openMessages = 0;
 
 // Only web addresses go to the user's browser: a page hands over nothing local.
 void OpenInBrowser(const QUrl& url) {
-  if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+  const QString address = url.toString();
+  if (rules::IsWebAddress(std::u16string_view(reinterpret_cast<const char16_t*>(address.utf16()),
+                                              static_cast<std::size_t>(address.size())))) {
     QDesktopServices::openUrl(url);
   }
 }

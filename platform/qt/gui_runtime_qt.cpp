@@ -214,10 +214,11 @@ void StartBrowserBoxes() {
   for (const ControlSpec& spec : r.spec->controls) {
     if (spec.kind != ControlKind::BrowserBox) continue;
     QPointer<QWidget>& slot = r.controls[std::string(spec.name)];
+    const rules::BoxRole role = rules::RoleOf(spec);
     qt::EngineBox* made = r.engine->createBox(
         qt::ResolveAddress(spec.address), r.window.get(),
-        {.ownProfile = !spec.shown, .playsWithoutGesture = spec.playsWithoutGesture,
-         .calling = !spec.callButton.empty()});
+        {.ownProfile = role.ownProfile, .playsWithoutGesture = spec.playsWithoutGesture,
+         .calling = role.calling});
     r.boxes[std::string(spec.name)] = made;
     if (r.callAsked.contains(spec.name)) made->allowMicrophone();
     QWidget* box = made->widget();
@@ -304,9 +305,7 @@ void LoadWindow(const WindowSpec& spec) {
   r.window = std::move(window);
   ApplyTabOrder();
   r.window->show();
-  for (const EventBinding& binding : spec.events) {
-    if (binding.event == kCreatedEvent) binding.handler({});
-  }
+  rules::Raise(spec.events, kCreatedEvent);
 }
 
 void RunMessageLoop() {
@@ -394,7 +393,7 @@ QUrl ResolveAddress(std::string_view address) {
 
 QFont GuiFont() {
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-  font.setPixelSize(11);
+  font.setPixelSize(rules::kFontPixels);
   return font;
 }
 

@@ -39,7 +39,7 @@ void HyperlinkBox::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) {
     return;
   }
-  if (target_.isEmpty()) return;
+  if (!rules::LinkOpens(text(), target_.toString())) return;
   visited_ = true;
   showColour();
   QDesktopServices::openUrl(target_);

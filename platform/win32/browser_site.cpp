@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "window_api.h"
+#include "window_rules.h"
 
 namespace quillo::win32 {
 namespace {
@@ -369,12 +370,7 @@ HRESULT BrowserSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameter
 void BrowserSite::NewWindow(const VARIANT* address) {
   if (!handlers_.opensOutside || V_VT(address) != VT_BSTR || V_BSTR(address) == nullptr) return;
   const std::wstring_view url(V_BSTR(address), SysStringLen(V_BSTR(address)));
-  const auto startsWith = [&url](std::wstring_view scheme) {
-    return url.size() > scheme.size() &&
-           CompareStringOrdinal(url.data(), static_cast<int>(scheme.size()), scheme.data(),
-                                static_cast<int>(scheme.size()), TRUE) == CSTR_EQUAL;
-  };
-  if (!startsWith(L"http://") && !startsWith(L"https://")) return;
+  if (!rules::IsWebAddress(url)) return;
   ShellExecuteW(Owner(), L"open", std::wstring(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

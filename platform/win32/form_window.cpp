@@ -47,24 +47,17 @@ Control* ControlOf(HWND window) {
   return nullptr;
 }
 
-void Raise(const std::vector<EventBinding>& events, int event,
-           std::span<const std::int32_t> arguments) {
-  for (const EventBinding& binding : events) {
-    if (binding.event == event) binding.handler(arguments);
-  }
-}
-
 void RaiseLeftButton(const std::vector<EventBinding>& events, WPARAM keys, LPARAM where) {
   const std::int32_t arguments[] = {
       Unscale(GET_X_LPARAM(where)), Unscale(GET_Y_LPARAM(where)),
       rules::ModifierMask(keys & MK_CONTROL, keys & MK_SHIFT, GetKeyState(VK_MENU) < 0)};
-  Raise(events, kLeftButtonDownEvent, arguments);
+  rules::Raise(events, kLeftButtonDownEvent, arguments);
 }
 
 // ---- Fonts, icons and the DPI ------------------------------------------------------------
 
 static ScopedFont MakeFont(bool underline) {
-  return ScopedFont(CreateFontW(-Scale(kFontPixels), 0, 0, 0, FW_NORMAL, FALSE,
+  return ScopedFont(CreateFontW(-Scale(rules::kFontPixels), 0, 0, 0, FW_NORMAL, FALSE,
                                        underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                                        DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI"));
@@ -203,7 +196,7 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPA
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0 && index >= 0 &&
           index < static_cast<int>(r.controls.size())) {
         const Control& control = *r.controls[static_cast<size_t>(index)];
-        if (control.spec->kind == ControlKind::Button) Raise(control.spec->events, kClickEvent);
+        if (control.spec->kind == ControlKind::Button) rules::Raise(control.spec->events, kClickEvent);
       }
       return 0;
     }

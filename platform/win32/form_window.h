@@ -26,7 +26,6 @@ inline constexpr wchar_t kWindowClass[] = L"QuilloWindow";
 inline constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 inline constexpr DWORD kWindowExStyle = 0;
 inline constexpr int kFirstControlId = 100;
-inline constexpr int kFontPixels = 11;  // at 96 DPI, as on Linux
 
 struct Control {
   const ControlSpec* spec = nullptr;
@@ -65,9 +64,6 @@ Control* FindControl(std::string_view name);
 // The control whose window is window or holds it (a browser box's inner windows).
 Control* ControlOf(HWND window);
 
-// Runs the handlers bound to event, with its arguments.
-void Raise(const std::vector<EventBinding>& events, int event,
-           std::span<const std::int32_t> arguments = {});
 void RaiseLeftButton(const std::vector<EventBinding>& events, WPARAM keys, LPARAM where);
 
 // Registers the window's class, once.

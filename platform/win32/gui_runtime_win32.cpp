@@ -42,7 +42,6 @@ using win32::kWindowStyle;
 using win32::MoveFocus;
 using win32::OuterSize;
 using win32::ProcessMessage;
-using win32::Raise;
 using win32::RaiseLeftButton;
 using win32::runtime;
 using win32::Runtime;
@@ -96,7 +95,7 @@ void CreateControl(Control& control, int id) {
     // Tab at the end of a page goes on round the window; every box but the calling one hands
     // a page's new windows to the user's browser.
     BrowserSite::Callbacks callbacks{.tab = [](bool backwards) { MoveFocus(backwards); },
-                               .opensOutside = spec.callButton.empty()};
+                               .opensOutside = rules::RoleOf(spec).handsToBrowser};
     control.browser = BrowserSite::Create(r.window.get(), id, bounds,
                                           ResolveAddress(spec.address), std::move(callbacks));
     control.window = control.browser->window();
@@ -212,7 +211,7 @@ void LoadWindow(const WindowSpec& spec) {
   r.closed = false;
   ShowWindow(r.window.get(), SW_SHOWNORMAL);
   UpdateWindow(r.window.get());
-  Raise(spec.events, kCreatedEvent);
+  rules::Raise(spec.events, kCreatedEvent);
 }
 
 void RunMessageLoop() {
@@ -261,7 +260,9 @@ void WriteControlText(std::string_view name, std::string_view text) {
   SendMessageW(control->window, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                reinterpret_cast<LPARAM>(&end));
   SetWindowTextW(control->window, value);
-  if (end <= wide.size()) SendMessageW(control->window, EM_SETSEL, start, end);
+  if (const auto kept = rules::KeptSelection({start, end}, wide.size())) {
+    SendMessageW(control->window, EM_SETSEL, kept->start, static_cast<LPARAM>(kept->end));
+  }
 }
 
 std::int32_t ControlWindowHandle(std::string_view name) {

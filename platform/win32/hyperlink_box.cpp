@@ -86,7 +86,7 @@ LRESULT HyperlinkBox::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void HyperlinkBox::Open() {
-  if (caption_.empty() || target_.empty()) return;  // nothing to click
+  if (!rules::LinkOpens(caption_, target_)) return;
   visited_ = true;
   InvalidateRect(window_, nullptr, TRUE);
   ShellExecuteW(GetParent(window_), L"open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
