@@ -5,8 +5,10 @@
 // fake page. The handle does the reference counting and the quiet failures.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <string_view>
 #include <variant>
 
@@ -101,6 +103,42 @@ class Dispatch {
 
  protected:
   virtual ~Dispatch() = default;
+};
+
+// The one way a backend's Dispatch is counted and goes: New makes it with the one reference
+// its creator hands out, and it frees itself when the last one is released. A backend that
+// mirrors its count (a wrapper whose every reference is one on the object it wraps) hears of
+// each new reference and of each release but the last.
+class CountedDispatch : public Dispatch {
+ public:
+  template <typename T, typename... Args>
+  static T* New(Args&&... args) {
+    auto owner = std::make_unique<T>(std::forward<Args>(args)...);
+    T* made = owner.get();
+    made->self_ = std::move(owner);
+    return made;
+  }
+
+  void AddRef() noexcept final {
+    ++refs_;
+    Referenced();
+  }
+  void Release() noexcept final {
+    if (--refs_ > 0) {
+      Unreferenced();
+      return;
+    }
+    const std::unique_ptr<CountedDispatch> last = std::move(self_);  // this goes here
+  }
+  ~CountedDispatch() override = default;
+
+ protected:
+  virtual void Referenced() noexcept {}
+  virtual void Unreferenced() noexcept {}
+
+ private:
+  std::unique_ptr<CountedDispatch> self_;
+  int refs_ = 1;
 };
 
 }  // namespace quillo

@@ -14,30 +14,13 @@ std::optional<Value> DescendantsOf(AutomationObject element);
 // The handle side of one wrapped interface. Each of its references is one reference on the
 // COM object, so the object sees every copy of a handle come and go. It owns itself while
 // any reference is left.
-class ComDispatch final : public Dispatch {
+class ComDispatch final : public CountedDispatch {
  public:
-  // A new wrapper holding one reference, given to the caller.
-  static Dispatch* Create(ComPtr<IDispatch> object) {
-    auto owner = std::make_unique<ComDispatch>(std::move(object));
-    ComDispatch* created = owner.get();
-    created->self_ = std::move(owner);
-    return created;
-  }
-
   explicit ComDispatch(ComPtr<IDispatch> object) : object_(std::move(object)) {}
 
-  void AddRef() noexcept override {
-    ++refs_;
-    object_->AddRef();
-  }
-  void Release() noexcept override {
-    if (--refs_ > 0) {
-      object_->Release();
-      return;
-    }
-    // The last reference: the wrapper goes, and with it the COM reference it kept.
-    const std::unique_ptr<ComDispatch> self = std::move(self_);
-  }
+  // The last reference takes the wrapper, and with it the COM reference it kept.
+  void Referenced() noexcept override { object_->AddRef(); }
+  void Unreferenced() noexcept override { object_->Release(); }
 
   std::optional<Value> Get(std::string_view name) override {
     bool unknown = false;
@@ -131,29 +114,15 @@ class ComDispatch final : public Dispatch {
   }
 
   ComPtr<IDispatch> object_;
-  std::unique_ptr<ComDispatch> self_;
-  int refs_ = 1;
 };
 
 // What element.all is where the engine has it: the element's descendants, with tags(name)
 // for those of one tag name. The engine drops element.all in its newest document mode, but
 // its elements answer getElementsByTagName in every mode, with the same lists.
-class Descendants final : public Dispatch {
+class Descendants final : public CountedDispatch {
  public:
-  static Dispatch* Create(AutomationObject element, AutomationObject everything) {
-    auto owner = std::make_unique<Descendants>(std::move(element), std::move(everything));
-    Descendants* created = owner.get();
-    created->self_ = std::move(owner);
-    return created;
-  }
-
   Descendants(AutomationObject element, AutomationObject everything)
       : element_(std::move(element)), everything_(std::move(everything)) {}
-
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override {
-    if (--refs_ == 0) const std::unique_ptr<Descendants> self = std::move(self_);
-  }
   std::optional<Value> Get(std::string_view name) override {
     if (name != "length") return std::nullopt;
     return everything_.get()->Get(name);
@@ -168,8 +137,6 @@ class Descendants final : public Dispatch {
  private:
   AutomationObject element_;      // never empty
   AutomationObject everything_;  // its getElementsByTagName("*"), a live list; never empty
-  std::unique_ptr<Descendants> self_;
-  int refs_ = 1;
 };
 
 // The element's descendants, or nothing when the object has no getElementsByTagName either.
@@ -177,7 +144,8 @@ std::optional<Value> DescendantsOf(AutomationObject element) {
   AutomationObject everything = element.CallObject("getElementsByTagName", "*");
   if (everything.IsEmpty()) return std::nullopt;
   return Value(
-      AutomationObject::Adopt(Descendants::Create(std::move(element), std::move(everything))));
+      AutomationObject::Adopt(
+      CountedDispatch::New<Descendants>(std::move(element), std::move(everything))));
 }
 
 // The object's IDispatch in a new wrapper with one reference, or nullptr when it has none.
@@ -188,7 +156,7 @@ Dispatch* NewWrapper(IUnknown* object) {
       !dispatch) {
     return nullptr;
   }
-  return ComDispatch::Create(std::move(dispatch));
+  return CountedDispatch::New<ComDispatch>(std::move(dispatch));
 }
 
 bool IsNumeric(VARTYPE type) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -43,12 +42,11 @@ struct Look {
   }
 };
 
-// One object of the page, as the automation layer sees it. It is reference counted the COM
-// way: the pool below owns it, and its last release takes it out of the pool and tells the
-// page, with the next call, that the entry can go. A collection that came with a look, and
+// One object of the page, as the automation layer sees it. It goes with its last reference,
+// and tells the page, with the next call, that the entry can go. A collection that came with a look, and
 // each element of that look, answer the look's reads from it while it is fresh; such an
 // element has no id of its own until its first other use picks it from the look's list.
-class BridgeObject final : public Dispatch {
+class BridgeObject final : public CountedDispatch {
  public:
   static constexpr qint64 kUnpicked = -1;
   static constexpr qint64 kGone = -2;
@@ -60,20 +58,15 @@ class BridgeObject final : public Dispatch {
 
   static AutomationObject Make(std::weak_ptr<PageChannel> channel, QString token, qint64 id,
                                std::shared_ptr<const Look> look = {}, qsizetype index = -1) {
-    auto object = std::make_unique<BridgeObject>(std::move(channel), std::move(token), id,
-                                                 std::move(look), index);
-    BridgeObject* raw = object.get();
-    Pool().emplace(raw, std::move(object));
-    return AutomationObject::Adopt(raw);  // the reference it was born with
+    return AutomationObject::Adopt(  // the reference it was born with
+        New<BridgeObject>(std::move(channel), std::move(token), id, std::move(look), index));
   }
 
-  void AddRef() noexcept override { ++refs_; }
-
-  void Release() noexcept override {
-    if (--refs_ > 0) return;
+  ~BridgeObject() override {
     if (auto channel = channel_.lock(); channel && id_ > 0) channel->QueueRelease(token_, id_);
-    Pool().erase(this);  // destroys this object: nothing may touch it afterwards
   }
+  BridgeObject(const BridgeObject&) = delete;
+  BridgeObject& operator=(const BridgeObject&) = delete;
 
   std::optional<Value> Get(std::string_view name) override {
     if (look_ && id_ != kGone && look_->Fresh()) {
@@ -165,9 +158,9 @@ class BridgeObject final : public Dispatch {
     for (const Value& argument : arguments) {
       const auto* object = std::get_if<AutomationObject>(&argument);
       if (object == nullptr) continue;
-      const auto it = Pool().find(object->get());
-      if (it != Pool().end() && it->second->id_ == kUnpicked) {
-        it->second->Send(it->second->Ask(QLatin1StringView("pick"), ""));
+      auto* mine = dynamic_cast<BridgeObject*>(object->get());
+      if (mine != nullptr && mine->id_ == kUnpicked) {
+        mine->Send(mine->Ask(QLatin1StringView("pick"), ""));
       }
     }
   }
@@ -200,9 +193,8 @@ class BridgeObject final : public Dispatch {
     if (const auto* text = std::get_if<quillo::Text>(&value)) return TextValue(ToQString(*text));
     if (const auto* number = std::get_if<double>(&value)) return NumberValue(*number);
     if (const auto* object = std::get_if<AutomationObject>(&value)) {
-      const auto it = Pool().find(object->get());
-      if (it != Pool().end()) {
-        const BridgeObject& other = *it->second;
+      if (const auto* found = dynamic_cast<const BridgeObject*>(object->get())) {
+        const BridgeObject& other = *found;
         const bool sameChannel = !other.channel_.owner_before(channel_) && !channel_.owner_before(other.channel_);
         if (sameChannel && other.token_ == token_ && other.id_ >= 0) return ObjectValue(other.id_);
       }
@@ -210,17 +202,11 @@ class BridgeObject final : public Dispatch {
     return NothingValue();
   }
 
-  static std::unordered_map<const Dispatch*, std::unique_ptr<BridgeObject>>& Pool() {
-    static std::unordered_map<const Dispatch*, std::unique_ptr<BridgeObject>> pool;
-    return pool;
-  }
-
   std::weak_ptr<PageChannel> channel_;
   QString token_;
   qint64 id_;
   std::shared_ptr<const Look> look_;  // the look this came with, if any
   qsizetype index_;                   // an element's place in the look; -1 for a collection
-  int refs_ = 1;
 };
 
 }  // namespace
