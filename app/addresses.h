@@ -7,9 +7,7 @@
 
 namespace quillo::app {
 
-#ifndef QUILLO_CALLING_PAGE
-#define QUILLO_CALLING_PAGE "locale/cn/index.html"
-#endif
+// The build defines it (app/CMakeLists.txt owns the default).
 
 // The calling service's Chinese-language page, held by the hidden browser box.
 inline constexpr std::string_view kCallingPage = QUILLO_CALLING_PAGE;

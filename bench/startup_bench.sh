@@ -7,7 +7,8 @@
 #   engine's helpers included, once the pages have loaded; and whether it exits cleanly.
 # An earlier build of the program, when given, is measured in the same run for comparison.
 #   bench/startup_bench.sh [program] [runs] [earlier program]
-#   default: build/release/bin/quillo, 5 runs; the tools come from the program's build tree.
+#   default: build/release/bin/quillo, 5 runs; the tools come from the program's build tree,
+#   configured with -DQUILLO_BUILD_TESTS=ON (the release preset builds no tests or tools).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program=$(realpath "${1:-build/release/bin/quillo}")

@@ -64,7 +64,7 @@ entries=$(grep -c 'Uninstall\\\\{[0-9A-F-]*}\]' "$WINEPREFIX/system.reg")
 [[ $entries -eq 1 ]] || fail "$entries uninstall entries after the upgrade, not 1"
 entry=$(sed -n '/Uninstall\\\\{[0-9A-F-]*}\]/,/^$/p' "$WINEPREFIX/system.reg")
 for value in '"DisplayName"="Quillo"' "\"DisplayVersion\"=\"$version\"" \
-             '"Publisher"="Quillo developers"'; do
+             '"Publisher"="The Quillo developers"'; do
   grep -qF "$value" <<<"$entry" || fail "the uninstall entry lacks $value"
 done
 icon=$(sed -n 's/^"ProductIcon"="\(.*\)"$/\1/p' "$WINEPREFIX/system.reg")
