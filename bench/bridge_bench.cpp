@@ -36,10 +36,11 @@ void BM_BareRoundTrip(benchmark::State& state) {
     // The same nested wait as the bridge's, around the smallest script.
     auto done = std::make_shared<bool>(false);
     QEventLoop loop;
-    page->runJavaScript(QStringLiteral("1"), qt::PageBridge::kWorld, [done, &loop](const QVariant&) {
-      *done = true;
-      loop.quit();
-    });
+    page->runJavaScript(QStringLiteral("1"), qt::PageBridge::kWorld,
+                        [done, &loop](const QVariant&) {
+                          *done = true;
+                          loop.quit();
+                        });
     if (!*done) loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
 }
@@ -81,7 +82,12 @@ void BM_FindFormElement(benchmark::State& state) {
   state.counters["round_trips"] = trips;
   state.counters["trips_per_candidate"] = trips / inputs;
 }
-BENCHMARK(BM_FindFormElement)->Arg(3)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindFormElement)
+    ->Arg(3)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_PlaceCall(benchmark::State& state) {
   LoadInputs(static_cast<int>(state.range(0)));
@@ -92,9 +98,8 @@ void BM_PlaceCall(benchmark::State& state) {
     op.FillTextBox("phone-number", "+8613800138000", 0);
     op.ClickButton("ext-gen69", 0);
   }
-  state.counters["round_trips"] =
-      static_cast<double>(Page().box().bridge().roundTrips() - before) /
-      static_cast<double>(state.iterations());
+  state.counters["round_trips"] = static_cast<double>(Page().box().bridge().roundTrips() - before) /
+                                  static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_PlaceCall)->Arg(3)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 

@@ -24,8 +24,9 @@ QString WritePage(bool spin) {
   const QString path = dir.filePath(QStringLiteral("calling.html"));
   QFile file(path);
   file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-  file.write("<!doctype html><meta charset=\"utf-8\"><input id=\"phone-number\">"
-             "<input type=\"button\" id=\"ext-gen69\">");
+  file.write(
+      "<!doctype html><meta charset=\"utf-8\"><input id=\"phone-number\">"
+      "<input type=\"button\" id=\"ext-gen69\">");
   if (spin) file.write("<script>setTimeout(() => { for (;;) {} }, 0);</script>");
   return path;
 }
@@ -69,6 +70,4 @@ BENCHMARK(BM_HangToWorkingPress)->Iterations(2)->UseManualTime()->Unit(benchmark
 }  // namespace
 }  // namespace quillo::testing
 
-int main(int argc, char** argv) {
-  return quillo::testing::RunEngineBenchmarks(argc, argv);
-}
+int main(int argc, char** argv) { return quillo::testing::RunEngineBenchmarks(argc, argv); }

@@ -43,8 +43,8 @@ long WindowPid(Display* display, Window window) {
   unsigned char* data = nullptr;
   const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
   long pid = -1;
-  if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
-                         &count, &after, &data) == Success &&
+  if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                         &after, &data) == Success &&
       data != nullptr) {
     if (count == 1) pid = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
     XFree(data);
@@ -98,8 +98,8 @@ Window FindWindow(Display* display, Window at, long pid) {
 }
 
 int Luminance(unsigned long pixel) {
-  return static_cast<int>(((pixel >> 16) & 0xff) * 3 + ((pixel >> 8) & 0xff) * 6 +
-                          (pixel & 0xff)) / 10;
+  return static_cast<int>(((pixel >> 16) & 0xff) * 3 + ((pixel >> 8) & 0xff) * 6 + (pixel & 0xff)) /
+         10;
 }
 
 // A key is drawn when most of its face is light and its caption puts darker pixels on it.

@@ -24,9 +24,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT area{0, 0, 344, 252};
   AdjustWindowRect(&area, style, FALSE);
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Plain window", style,
-                                CW_USEDEFAULT, CW_USEDEFAULT, area.right - area.left,
-                                area.bottom - area.top, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Plain window", style, CW_USEDEFAULT,
+                                CW_USEDEFAULT, area.right - area.left, area.bottom - area.top,
+                                nullptr, nullptr, instance, nullptr);
   const wchar_t* keys[] = {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"*", L"0", L"#"};
   // The program's font (the Chinese UI font, which the test prefix maps to an installed one).
   HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,

@@ -69,7 +69,8 @@ std::int32_t WebPageOperator::FindBrowserServerWindow(std::int32_t parent) {
   while (child > 0) {
     if (GetWindowClassName(child) == kBrowserServerClass) return child;
     if (const std::int32_t found = FindBrowserServerWindow(child); found != 0) return found;
-    child = HandleFromWindow(FindWindowExA(parentWindow, WindowFromHandle(child), nullptr, nullptr));
+    child =
+        HandleFromWindow(FindWindowExA(parentWindow, WindowFromHandle(child), nullptr, nullptr));
     // A deep search takes a while: between siblings the window answers what is waiting, user
     // input included, so a dial pad key or a second press may run in the middle of a bind.
     ProcessPendingMessages();
@@ -88,13 +89,12 @@ bool WebPageOperator::AcquireDocument(std::int32_t window, AutomationObject& doc
                       kDocumentRequestTimeoutMs, &reply);
   // The held reference is given up before the new one is stored, so a failed request leaves
   // the document object empty and a repeated one leaks nothing.
-  return ObjectFromLresult(static_cast<LRESULT>(reply), IID_IHTMLDocument, 0,
-                           document.Receive()) == S_OK;
+  return ObjectFromLresult(static_cast<LRESULT>(reply), IID_IHTMLDocument, 0, document.Receive()) ==
+         S_OK;
 }
 
-AutomationObject WebPageOperator::FindFormElement(std::string_view typeFilter,
-                                                  std::string_view key, std::int32_t skip,
-                                                  std::int32_t& position) {
+AutomationObject WebPageOperator::FindFormElement(std::string_view typeFilter, std::string_view key,
+                                                  std::int32_t skip, std::int32_t& position) {
   // A key beyond the 32-bit range never matches by position; 0 never does.
   const std::int32_t keyNumber = ToInt32OrFallback(TextToNumber(key), 0);
   AutomationObject found = WalkCollection("input", typeFilter, key, keyNumber, skip, position);
@@ -105,8 +105,7 @@ AutomationObject WebPageOperator::FindFormElement(std::string_view typeFilter,
   return found;
 }
 
-AutomationObject WebPageOperator::WalkCollection(std::string_view tag,
-                                                 std::string_view typeFilter,
+AutomationObject WebPageOperator::WalkCollection(std::string_view tag, std::string_view typeFilter,
                                                  std::string_view key, std::int32_t keyNumber,
                                                  std::int32_t& skip, std::int32_t& position) {
   AutomationObject collection;
@@ -140,8 +139,7 @@ AutomationObject WebPageOperator::FindTextBox(std::string_view key, std::int32_t
   return FindFormElement(kTextBoxTypes, key, skip, position);
 }
 
-bool WebPageOperator::FillTextBox(std::string_view key, std::string_view text,
-                                  std::int32_t skip) {
+bool WebPageOperator::FillTextBox(std::string_view key, std::string_view text, std::int32_t skip) {
   const AutomationObject element = FindTextBox(key, skip);
   if (!element.PutText("value", text)) return false;
   for (const std::string_view type : kEditEvents) element.RaiseEvent(type);

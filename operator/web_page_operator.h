@@ -89,11 +89,10 @@ class WebPageOperator {
   WebPageOperator& operator=(const WebPageOperator&) = delete;
 
  private:
-
   // Walks one tag's collection; returns the element that matched, or an empty object.
   AutomationObject WalkCollection(std::string_view tag, std::string_view typeFilter,
-                                  std::string_view key, std::int32_t keyNumber,
-                                  std::int32_t& skip, std::int32_t& position);
+                                  std::string_view key, std::int32_t keyNumber, std::int32_t& skip,
+                                  std::int32_t& position);
 
   AutomationObject document_;
   std::int32_t boundWindow_ = 0;

@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "text.h"

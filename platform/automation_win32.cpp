@@ -135,7 +135,7 @@ class Descendants final : public CountedDispatch {
   }
 
  private:
-  AutomationObject element_;      // never empty
+  AutomationObject element_;     // never empty
   AutomationObject everything_;  // its getElementsByTagName("*"), a live list; never empty
 };
 
@@ -143,8 +143,7 @@ class Descendants final : public CountedDispatch {
 std::optional<Value> DescendantsOf(AutomationObject element) {
   AutomationObject everything = element.CallObject("getElementsByTagName", "*");
   if (everything.IsEmpty()) return std::nullopt;
-  return Value(
-      AutomationObject::Adopt(
+  return Value(AutomationObject::Adopt(
       CountedDispatch::New<Descendants>(std::move(element), std::move(everything))));
 }
 

@@ -73,8 +73,8 @@ struct ControlSpec {
   bool focusable;
   std::string_view caption;  // a button's or link's caption, a label's text, an edit's text
   std::string_view address;  // a browser box's initial page, a hyperlink box's target
-  std::optional<Rgb> textColour = {};        // none: the system's default
-  std::optional<Rgb> backgroundColour = {};  // none: the system's default
+  std::optional<Rgb> textColour = {};           // none: the system's default
+  std::optional<Rgb> backgroundColour = {};     // none: the system's default
   std::optional<LinkColours> linkColours = {};  // a hyperlink box's; none: the defaults
   // A browser box whose page may play audio without a user's gesture.
   bool playsWithoutGesture = false;

@@ -19,8 +19,8 @@ double TextToNumber(std::string_view text) {
   if (i >= text.size() || !(text[i] == '.' || (text[i] >= '0' && text[i] <= '9'))) return 0.0;
   double value = 0.0;
   const char* first = text.data() + i;
-  auto [end, ec] = std::from_chars(first, text.data() + text.size(), value,
-                                   std::chars_format::general);
+  auto [end, ec] =
+      std::from_chars(first, text.data() + text.size(), value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     // Beyond a double: a negative exponent means the number underflowed toward zero.
     const std::string_view digits(first, static_cast<size_t>(end - first));

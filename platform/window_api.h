@@ -7,6 +7,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
 #include <mshtml.h>
 #include <oleacc.h>
 // The system's headers name these A/W macros; the program's own functions of these names
@@ -55,8 +56,8 @@ BOOL IsWindow(HWND window);
 HWND FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR windowName);
 int GetClassNameA(HWND window, LPSTR buffer, int bufferSize);
 UINT RegisterWindowMessageA(LPCSTR name);
-LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                            UINT flags, UINT timeoutMs, DWORD_PTR* result);
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, DWORD_PTR* result);
 HRESULT ObjectFromLresult(LRESULT lResult, REFIID riid, WPARAM wParam, void** object);
 HRESULT CoInitialize(void* reserved);
 void CoUninitialize();

@@ -133,8 +133,7 @@ HWND FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR window
 int GetClassNameA(HWND window, LPSTR buffer, int bufferSize) {
   const auto* found = Find(window);
   if (found == nullptr || buffer == nullptr || bufferSize <= 0) return 0;
-  const size_t length =
-      std::min(found->className.size(), static_cast<size_t>(bufferSize) - 1);
+  const size_t length = std::min(found->className.size(), static_cast<size_t>(bufferSize) - 1);
   std::memcpy(buffer, found->className.data(), length);
   buffer[length] = '\0';
   return static_cast<int>(length);
@@ -149,8 +148,8 @@ UINT RegisterWindowMessageA(LPCSTR name) {
   return r.messages.emplace(name, r.nextMessage++).first->second;
 }
 
-LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                            UINT flags, UINT timeoutMs, DWORD_PTR* result) {
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, DWORD_PTR* result) {
   const auto* found = Find(window);
   if (found == nullptr || !found->handler) return 0;
   // The handler may destroy the window; keep it alive for the length of the call.

@@ -5,12 +5,12 @@
 namespace quillo::rules {
 
 Placement Place(const ControlSpec& control, const WindowSpec& window) {
-  Placement place{control.left, control.top, control.width, control.height, control.shown,
-                  false, false, false};
+  Placement place{control.left,  control.top, control.width, control.height,
+                  control.shown, false,       false,         false};
   const auto meetsClient = [&] {
     return place.left < window.clientWidth && place.left + place.width > 0 &&
-           place.top < window.clientHeight && place.top + place.height > 0 &&
-           place.width > 0 && place.height > 0;
+           place.top < window.clientHeight && place.top + place.height > 0 && place.width > 0 &&
+           place.height > 0;
   };
   if (!control.shown && control.kind == ControlKind::BrowserBox) {
     if (meetsClient()) place.left = window.clientWidth;
@@ -24,8 +24,7 @@ Placement Place(const ControlSpec& control, const WindowSpec& window) {
 }
 
 std::optional<std::size_t> TabStep(std::size_t count, std::optional<std::size_t> from,
-                                   bool backwards,
-                                   const std::function<bool(std::size_t)>& takes) {
+                                   bool backwards, const std::function<bool(std::size_t)>& takes) {
   const auto n = static_cast<std::ptrdiff_t>(count);
   // Without a place, Tab starts at the first and Shift+Tab at the last.
   const std::ptrdiff_t at = from ? static_cast<std::ptrdiff_t>(*from) : (backwards ? 0 : -1);

@@ -36,14 +36,13 @@ Placement Place(const ControlSpec& control, const WindowSpec& window);
 // `from` (the focused control's place, or none), wrapping round and passing over the places
 // takes() refuses; none when no place takes the focus.
 std::optional<std::size_t> TabStep(std::size_t count, std::optional<std::size_t> from,
-                                   bool backwards,
-                                   const std::function<bool(std::size_t)>& takes);
+                                   bool backwards, const std::function<bool(std::size_t)>& takes);
 
 // An address that holds "://" is used as it is; any other names a built-in page: a path below
 // the pages folder, with an optional "?query".
 struct PageAddress {
   bool builtIn = false;
-  std::string_view path;   // the address itself when not built in
+  std::string_view path;                  // the address itself when not built in
   std::optional<std::string_view> query;  // after '?'
 };
 PageAddress SplitAddress(std::string_view address);

@@ -14,7 +14,7 @@ void RunBindCase(const BindCase& c, WindowsUnderTest& windows) {
     made.push_back(windows.Make(w.className, w.parent < 0 ? 0 : made[w.parent], w.reply));
   }
   const bool live = c.target >= 0;
-  const std::int32_t target = live                     ? made[c.target]
+  const std::int32_t target = live                      ? made[c.target]
                               : c.target == kDeadWindow ? windows.Destroyed()
                               : c.target == kNoWindow   ? 0
                               : c.target == kMinusOne   ? -1

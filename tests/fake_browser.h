@@ -14,7 +14,7 @@ namespace quillo::testing {
 class RegistryWindow {
  public:
   RegistryWindow(std::string_view className, HWND parent = nullptr,
-               registry::MessageHandler handler = {})
+                 registry::MessageHandler handler = {})
       : window_(registry::CreateWindow(className, parent, std::move(handler))) {}
   ~RegistryWindow() { registry::DestroyWindow(window_); }
   RegistryWindow(const RegistryWindow&) = delete;

@@ -97,9 +97,10 @@ class FakeDom::Element : public FakeDom::Object {
       // As browsers report it: in lower case; inputs of no or an unknown type are text,
       // buttons submit.
       static const std::set<std::string, std::less<>> inputTypes = {
-          "button", "checkbox", "color", "date", "datetime-local", "email", "file", "hidden",
-          "image", "month", "number", "password", "radio", "range", "reset", "search",
-          "submit", "tel", "text", "time", "url", "week"};
+          "button", "checkbox", "color", "date",   "datetime-local", "email",
+          "file",   "hidden",   "image", "month",  "number",         "password",
+          "radio",  "range",    "reset", "search", "submit",         "tel",
+          "text",   "time",     "url",   "week"};
       const std::string type = Lower(data.type);
       if (data.tag == "input") return Value(inputTypes.count(type) != 0 ? type : "text");
       if (data.tag == "button") {
@@ -117,8 +118,9 @@ class FakeDom::Element : public FakeDom::Object {
     if (name == "value" && Is({"input", "button", "textarea"})) return Value(value);
     if (name == "all") {
       // Only the body has descendants in this flat page.
-      if (this != dom_.body_) return dom_.Hand(dom_.objects_.emplace_back(
-          std::make_unique<Collection>(dom_, "\x01")).get());
+      if (this != dom_.body_)
+        return dom_.Hand(
+            dom_.objects_.emplace_back(std::make_unique<Collection>(dom_, "\x01")).get());
       return dom_.Hand(dom_.objects_.emplace_back(std::make_unique<Collection>(dom_, "")).get());
     }
     return std::nullopt;
@@ -144,8 +146,12 @@ class FakeDom::Element : public FakeDom::Object {
       if (tag == nullptr) return std::nullopt;
       // Only the body has descendants; "*" means all of them.
       const std::string lower = Lower(*tag);
-      return dom_.Hand(dom_.objects_.emplace_back(std::make_unique<Collection>(
-          dom_, this != dom_.body_ ? "\x01" : lower == "*" ? "" : lower)).get());
+      return dom_.Hand(
+          dom_.objects_
+              .emplace_back(std::make_unique<Collection>(dom_, this != dom_.body_ ? "\x01"
+                                                               : lower == "*"     ? ""
+                                                                                  : lower))
+              .get());
     }
     if (name != "click") return std::nullopt;
     ++clicks;
@@ -188,7 +194,9 @@ FakeDom::FakeDom() {
   document_ = static_cast<DocumentObject*>(
       objects_.emplace_back(std::make_unique<DocumentObject>(*this)).get());
   body_ = static_cast<Element*>(
-      objects_.emplace_back(std::make_unique<Element>(*this, PageElement{"body", "", "", "", ""}, -1)).get());
+      objects_
+          .emplace_back(std::make_unique<Element>(*this, PageElement{"body", "", "", "", ""}, -1))
+          .get());
 }
 
 FakeDom::FakeDom(const std::vector<PageElement>& elements) : FakeDom() {
@@ -226,9 +234,7 @@ const std::string& FakeDom::value(int index) const {
   return elements_.at(static_cast<size_t>(index))->value;
 }
 
-int FakeDom::clicks(int index) const {
-  return elements_.at(static_cast<size_t>(index))->clicks;
-}
+int FakeDom::clicks(int index) const { return elements_.at(static_cast<size_t>(index))->clicks; }
 
 const std::vector<std::string>& FakeDom::events(int index) const {
   return elements_.at(static_cast<size_t>(index))->events;
@@ -246,10 +252,17 @@ std::string ToHtml(const std::vector<PageElement>& elements) {
     std::string escaped;
     for (char c : value) {
       switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '<': escaped += "&lt;"; break;
-        default: escaped += c;
+        case '&':
+          escaped += "&amp;";
+          break;
+        case '"':
+          escaped += "&quot;";
+          break;
+        case '<':
+          escaped += "&lt;";
+          break;
+        default:
+          escaped += c;
       }
     }
     return value.empty() ? std::string() : " " + std::string(name) + "=\"" + escaped + "\"";

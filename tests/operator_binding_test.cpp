@@ -33,8 +33,8 @@ class RegistryWindows : public WindowsUnderTest {
     if (reply == Reply::kHung) {
       handler = [](const registry::Message&) -> std::optional<LRESULT> { return {}; };
     }
-    made_.push_back(std::make_unique<RegistryWindow>(className, WindowFromHandle(parent),
-                                                     std::move(handler)));
+    made_.push_back(
+        std::make_unique<RegistryWindow>(className, WindowFromHandle(parent), std::move(handler)));
     return made_.back()->handle();
   }
   std::int32_t Destroyed() override { return RegistryWindow("Gone").handle(); }
@@ -83,9 +83,9 @@ TEST(WebPageOperatorTest, RepeatedBindsLeakNothingAndFollowNavigation) {
   AutomationObject shown = before.Document();
   RegistryWindow outer("Outer");
   RegistryWindow server("Internet Explorer_Server", outer.get(),
-                      [&shown](const registry::Message&) -> std::optional<LRESULT> {
-                        return registry::LresultFromObject(shown);
-                      });
+                        [&shown](const registry::Message&) -> std::optional<LRESULT> {
+                          return registry::LresultFromObject(shown);
+                        });
   {
     WebPageOperator op;
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(op.Bind(outer.handle()));

@@ -8,8 +8,8 @@
 namespace quillo::testing {
 
 struct PageElement {
-  std::string tag;    // "input", "button", "textarea", "a", "div", ...
-  std::string type;   // the type attribute; empty: none (inputs read "text", buttons "submit")
+  std::string tag;   // "input", "button", "textarea", "a", "div", ...
+  std::string type;  // the type attribute; empty: none (inputs read "text", buttons "submit")
   std::string name;
   std::string id;
   std::string title;

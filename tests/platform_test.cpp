@@ -47,10 +47,17 @@ TEST(AutomationObjectTest, ReadsConvertBetweenTextAndNumber) {
   EXPECT_EQ(all.GetText("length"), "1");
   EXPECT_TRUE(element.GetObject("name").IsEmpty());  // a text is no object
   // A number read as text: the shortest text that reads back as it.
-  const std::pair<double, const char*> texts[] = {
-      {-2, "-2"}, {0.5, "0.5"}, {0.1234567, "0.1234567"}, {1e-7, "1e-07"},
-      {999999999999999, "999999999999999"}, {1e15, "1e+15"}, {1e15 + 1, "1000000000000001"},
-      {9007199254740992.0, "9007199254740992"}, {-0.0, "0"}, {NAN, ""}, {-INFINITY, ""}};
+  const std::pair<double, const char*> texts[] = {{-2, "-2"},
+                                                  {0.5, "0.5"},
+                                                  {0.1234567, "0.1234567"},
+                                                  {1e-7, "1e-07"},
+                                                  {999999999999999, "999999999999999"},
+                                                  {1e15, "1e+15"},
+                                                  {1e15 + 1, "1000000000000001"},
+                                                  {9007199254740992.0, "9007199254740992"},
+                                                  {-0.0, "0"},
+                                                  {NAN, ""},
+                                                  {-INFINITY, ""}};
   for (const auto& [number, text] : texts) {
     dom.OverrideLength(number);
     EXPECT_EQ(all.GetText("length"), text) << number;
@@ -152,7 +159,7 @@ TEST(WindowRegistryTest, SendMessageTimeoutLeavesReplyAloneWithoutAnswer) {
     return static_cast<LRESULT>(m.wParam + 1);
   });
   RegistryWindow silent("S", nullptr,
-                      [](const registry::Message&) -> std::optional<LRESULT> { return {}; });
+                        [](const registry::Message&) -> std::optional<LRESULT> { return {}; });
   RegistryWindow gone("G");
   gone.Destroy();
   struct Case {
@@ -163,8 +170,7 @@ TEST(WindowRegistryTest, SendMessageTimeoutLeavesReplyAloneWithoutAnswer) {
   const Case cases[] = {{answering.get(), 1, 42}, {silent.get(), 0, 0}, {gone.get(), 0, 0}};
   for (const Case& c : cases) {
     DWORD_PTR reply = 0;
-    EXPECT_EQ(SendMessageTimeoutA(c.window, 0xC000, 41, 0, SMTO_ABORTIFHUNG, 1000, &reply),
-              c.sent);
+    EXPECT_EQ(SendMessageTimeoutA(c.window, 0xC000, 41, 0, SMTO_ABORTIFHUNG, 1000, &reply), c.sent);
     EXPECT_EQ(reply, c.reply);
   }
 }

@@ -19,7 +19,9 @@ inline std::vector<TextCase> RoundTripTexts() {
       {"ascii", u"+8613800138000", "+8613800138000"},
       {"code page 936", u"拨号", "\xB2\xA6\xBA\xC5"},
       {"full-width comma", u"，", "\xA3\xAC"},
-      {"euro sign, as 936 writes it", u"€5", "\x80" "5"},
+      {"euro sign, as 936 writes it", u"€5",
+       "\x80"
+       "5"},
       {"middle dot, euro, ideographic zero", u"\u00B7\u20AC\u3007", "\xA1\xA4\x80\xA9\x96"},
       {"beyond 936: four bytes", u"\u0080\u00A5\uFFFF",
        "\x81\x30\x81\x30\x81\x30\x84\x36\x84\x31\xA4\x39"},

@@ -39,13 +39,27 @@ TEST(WindowRulesTest, PlacementDecidesWhatTheUserCanSeeAndReach) {
       {"not focusable", Button, 10, 50, true, false, 10, true, true, false, false},
   };
   for (const PlaceRow& row : rows) {
-    WindowSpec window{.name = "w", .caption = "", .left = 0, .top = 0, .clientWidth = 200,
-                      .clientHeight = 100, .icon = "", .events = {}, .controls = {},
+    WindowSpec window{.name = "w",
+                      .caption = "",
+                      .left = 0,
+                      .top = 0,
+                      .clientWidth = 200,
+                      .clientHeight = 100,
+                      .icon = "",
+                      .events = {},
+                      .controls = {},
                       .tabOrder = {"partly inside", "tab", "right of the client",
                                    "left of the client", "no size", "hidden", "not focusable"}};
-    const ControlSpec control{.name = row.name, .kind = row.kind, .left = row.left, .top = 5,
-                              .width = row.width, .height = 20, .shown = row.shown,
-                              .focusable = row.focusable, .caption = {}, .address = {},
+    const ControlSpec control{.name = row.name,
+                              .kind = row.kind,
+                              .left = row.left,
+                              .top = 5,
+                              .width = row.width,
+                              .height = 20,
+                              .shown = row.shown,
+                              .focusable = row.focusable,
+                              .caption = {},
+                              .address = {},
                               .events = {}};
     const Placement place = Place(control, window);
     EXPECT_EQ(place.left, row.placedLeft) << row.name;
@@ -64,7 +78,7 @@ TEST(WindowRulesTest, TabStepWrapsRoundAndPassesOverWhatRefuses) {
     bool backwards;
     std::optional<std::size_t> to;
   } rows[] = {{3, 0, false, 2}, {3, 2, false, 0}, {3, {}, false, 0}, {3, {}, true, 2},
-              {3, 0, true, 2},  {3, 2, true, 0},  {1, 0, false, 0}, {0, {}, false, {}}};
+              {3, 0, true, 2},  {3, 2, true, 0},  {1, 0, false, 0},  {0, {}, false, {}}};
   for (const auto& row : rows) {
     EXPECT_EQ(TabStep(row.count, row.from, row.backwards, allBut1), row.to)
         << row.count << ' ' << row.from.value_or(9) << ' ' << row.backwards;
@@ -112,15 +126,23 @@ TEST(WindowRulesTest, LinkShowsHoverOverVisitedOverNormal) {
 
 TEST(WindowRulesTest, BoxRolesFollowTheCallButtonAndSight) {
   // (shown, call button) -> calling, own profile, hands to the browser
-  const std::tuple<bool, const char*, BoxRole> rows[] = {
-      {true, "", {false, false, true}},
-      {false, "", {false, true, true}},
-      {false, "call", {true, true, false}},
-      {true, "call", {true, false, false}}};
+  const std::tuple<bool, const char*, BoxRole> rows[] = {{true, "", {false, false, true}},
+                                                         {false, "", {false, true, true}},
+                                                         {false, "call", {true, true, false}},
+                                                         {true, "call", {true, false, false}}};
   for (const auto& [shown, button, role] : rows) {
-    const ControlSpec box{.name = "b", .kind = ControlKind::BrowserBox, .left = 0, .top = 0,
-                          .width = 1, .height = 1, .shown = shown, .focusable = true,
-                          .caption = {}, .address = {}, .callButton = button, .events = {}};
+    const ControlSpec box{.name = "b",
+                          .kind = ControlKind::BrowserBox,
+                          .left = 0,
+                          .top = 0,
+                          .width = 1,
+                          .height = 1,
+                          .shown = shown,
+                          .focusable = true,
+                          .caption = {},
+                          .address = {},
+                          .callButton = button,
+                          .events = {}};
     const BoxRole got = RoleOf(box);
     EXPECT_EQ(got.calling, role.calling) << shown << button;
     EXPECT_EQ(got.ownProfile, role.ownProfile) << shown << button;
@@ -129,12 +151,21 @@ TEST(WindowRulesTest, BoxRolesFollowTheCallButtonAndSight) {
 }
 
 TEST(WindowRulesTest, OnlyWebAddressesGoToTheBrowser) {
-  const std::pair<std::u16string_view, bool> rows[] = {
-      {u"http://a", true},      {u"https://a/b?c", true},  {u"HTTPS://A", true},
-      {u"hTtP://a", true},      {u"http://", false},       {u"https://", false},
-      {u"http:/a", false},      {u"http:a", false},        {u"httpx://a", false},
-      {u" http://a", false},    {u"ftp://a", false},       {u"file:///etc/passwd", false},
-      {u"javascript:alert(1)", false}, {u"mailto:a@b", false}, {u"", false}};
+  const std::pair<std::u16string_view, bool> rows[] = {{u"http://a", true},
+                                                       {u"https://a/b?c", true},
+                                                       {u"HTTPS://A", true},
+                                                       {u"hTtP://a", true},
+                                                       {u"http://", false},
+                                                       {u"https://", false},
+                                                       {u"http:/a", false},
+                                                       {u"http:a", false},
+                                                       {u"httpx://a", false},
+                                                       {u" http://a", false},
+                                                       {u"ftp://a", false},
+                                                       {u"file:///etc/passwd", false},
+                                                       {u"javascript:alert(1)", false},
+                                                       {u"mailto:a@b", false},
+                                                       {u"", false}};
   for (const auto& [address, web] : rows) {
     EXPECT_EQ(IsWebAddress(address), web) << std::string(address.begin(), address.end());
   }
@@ -170,7 +201,7 @@ TEST(WindowRulesTest, RaiseRunsTheHandlersOfItsEventInOrder) {
 TEST(WindowRulesTest, ASelectionStaysWhileItFitsTheNewText) {
   // (start, end, new length) -> kept
   const std::tuple<std::size_t, std::size_t, std::size_t, bool> rows[] = {
-      {1, 3, 4, true}, {1, 4, 4, true}, {1, 5, 4, false}, {0, 0, 4, false},
+      {1, 3, 4, true},  {1, 4, 4, true}, {1, 5, 4, false}, {0, 0, 4, false},
       {2, 2, 4, false}, {0, 4, 4, true}, {3, 1, 4, false}};
   for (const auto& [start, end, length, kept] : rows) {
     const auto got = KeptSelection({start, end}, length);

@@ -6,12 +6,12 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-#include <QPushButton>
 #include <algorithm>
 #include <utility>
 

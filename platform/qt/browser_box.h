@@ -27,8 +27,8 @@ class BrowserBox : public QWebEngineView, public EngineBox {
 
  public:
   // The page lives in profile, which must outlive the box; nullptr: the engine's default.
-  BrowserBox(const QUrl& address, QWidget* parent = nullptr,
-             QWebEngineProfile* profile = nullptr, BoxPage::Role role = BoxPage::Role::Other);
+  BrowserBox(const QUrl& address, QWidget* parent = nullptr, QWebEngineProfile* profile = nullptr,
+             BoxPage::Role role = BoxPage::Role::Other);
   ~BrowserBox() override;
 
   QWidget* widget() override { return this; }

@@ -22,8 +22,7 @@ class Engine : public BrowserEngine {
     auto* box = new BrowserBox(address, parent, profile,
                                traits.calling ? BoxPage::Role::Calling : BoxPage::Role::Other);
     if (traits.playsWithoutGesture) {
-      box->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture,
-                                            false);
+      box->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     }
     return box;
   }
@@ -31,7 +30,8 @@ class Engine : public BrowserEngine {
  private:
   // Each download goes to the page that started it, which answers it.
   QWebEngineProfile* NewProfile() {
-    QWebEngineProfile* profile = profiles_.emplace_back(std::make_unique<QWebEngineProfile>()).get();
+    QWebEngineProfile* profile =
+        profiles_.emplace_back(std::make_unique<QWebEngineProfile>()).get();
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
                      [](QWebEngineDownloadRequest* download) {
                        if (auto* page = qobject_cast<BoxPage*>(download->page())) {

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "browser_engine.h"
-#include "engine_loader.h"
 #include "edit_box.h"
+#include "engine_loader.h"
 #include "form_window.h"
 #include "gui_runtime.h"
 #include "hyperlink_box.h"
@@ -215,10 +215,10 @@ void StartBrowserBoxes() {
     if (spec.kind != ControlKind::BrowserBox) continue;
     QPointer<QWidget>& slot = r.controls[std::string(spec.name)];
     const rules::BoxRole role = rules::RoleOf(spec);
-    qt::EngineBox* made = r.engine->createBox(
-        qt::ResolveAddress(spec.address), r.window.get(),
-        {.ownProfile = role.ownProfile, .playsWithoutGesture = spec.playsWithoutGesture,
-         .calling = role.calling});
+    qt::EngineBox* made = r.engine->createBox(qt::ResolveAddress(spec.address), r.window.get(),
+                                              {.ownProfile = role.ownProfile,
+                                               .playsWithoutGesture = spec.playsWithoutGesture,
+                                               .calling = role.calling});
     r.boxes[std::string(spec.name)] = made;
     if (r.callAsked.contains(spec.name)) made->allowMicrophone();
     QWidget* box = made->widget();
@@ -379,8 +379,8 @@ QWidget* ControlWidget(std::string_view name) {
 }
 
 QString PagesFolder() {
-  return QString::fromStdU16String(rules::PagesFolder(
-      QCoreApplication::applicationDirPath().toStdU16String(), u'/'));
+  return QString::fromStdU16String(
+      rules::PagesFolder(QCoreApplication::applicationDirPath().toStdU16String(), u'/'));
 }
 
 QUrl ResolveAddress(std::string_view address) {

@@ -43,8 +43,8 @@ struct Look {
 };
 
 // One object of the page, as the automation layer sees it. It goes with its last reference,
-// and tells the page, with the next call, that the entry can go. A collection that came with a look, and
-// each element of that look, answer the look's reads from it while it is fresh; such an
+// and tells the page, with the next call, that the entry can go. A collection that came with a
+// look, and each element of that look, answer the look's reads from it while it is fresh; such an
 // element has no id of its own until its first other use picks it from the look's list.
 class BridgeObject final : public CountedDispatch {
  public:
@@ -53,7 +53,10 @@ class BridgeObject final : public CountedDispatch {
 
   BridgeObject(std::weak_ptr<PageChannel> channel, QString token, qint64 id,
                std::shared_ptr<const Look> look, qsizetype index)
-      : channel_(std::move(channel)), token_(std::move(token)), id_(id), look_(std::move(look)),
+      : channel_(std::move(channel)),
+        token_(std::move(token)),
+        id_(id),
+        look_(std::move(look)),
         index_(index) {}
 
   static AutomationObject Make(std::weak_ptr<PageChannel> channel, QString token, qint64 id,
@@ -85,8 +88,8 @@ class BridgeObject final : public CountedDispatch {
   bool Put(std::string_view name, const Value& value) override {
     PickArguments(std::span(&value, 1));
     NextEpoch();
-    const auto answer = Send(std::move(Ask(QLatin1StringView("put"), name)
-                                           .Json(QLatin1StringView("value"), Encode(value))));
+    const auto answer = Send(std::move(
+        Ask(QLatin1StringView("put"), name).Json(QLatin1StringView("value"), Encode(value))));
     return answer && answer->toString().startsWith(QLatin1Char('u'));
   }
 
@@ -195,7 +198,8 @@ class BridgeObject final : public CountedDispatch {
     if (const auto* object = std::get_if<AutomationObject>(&value)) {
       if (const auto* found = dynamic_cast<const BridgeObject*>(object->get())) {
         const BridgeObject& other = *found;
-        const bool sameChannel = !other.channel_.owner_before(channel_) && !channel_.owner_before(other.channel_);
+        const bool sameChannel =
+            !other.channel_.owner_before(channel_) && !channel_.owner_before(other.channel_);
         if (sameChannel && other.token_ == token_ && other.id_ >= 0) return ObjectValue(other.id_);
       }
     }
@@ -221,7 +225,8 @@ AutomationObject PageBridge::Document(unsigned timeoutMs) {
 }
 
 std::optional<LRESULT> PageBridge::DocumentRequest(unsigned timeoutMs, bool abortIfHung) {
-  const std::shared_ptr<PageChannel> channel = channel_;  // outlives this bridge if it goes during the wait
+  const std::shared_ptr<PageChannel> channel =
+      channel_;  // outlives this bridge if it goes during the wait
   const auto token = channel->DocumentToken(timeoutMs, abortIfHung);
   if (!token) return std::nullopt;
   return registry::LresultFromObject(BridgeObject::Make(channel, *token, 0));
@@ -232,14 +237,16 @@ int PageBridge::RegistrySize() {
   if (!token) return -1;
   Request request(QLatin1StringView("count"));
   request.Text(QLatin1StringView("token"), *token);
-  const QString answer = channel_->Run(std::move(request), kCallTimeoutMs, true)
-                            .value_or(QVariant()).toString();
+  const QString answer =
+      channel_->Run(std::move(request), kCallTimeoutMs, true).value_or(QVariant()).toString();
   return answer.startsWith(QLatin1Char('n')) ? answer.mid(1).toInt() : -1;
 }
 
 bool PageBridge::hung() const { return channel_->hung; }
 
-void PageBridge::SetHungHandler(std::function<void()> handler) { channel_->onHung = std::move(handler); }
+void PageBridge::SetHungHandler(std::function<void()> handler) {
+  channel_->onHung = std::move(handler);
+}
 
 void PageBridge::Probe() { channel_->Probe(); }
 

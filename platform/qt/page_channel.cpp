@@ -55,14 +55,14 @@ std::optional<QVariant> PageChannel::Run(Request request, unsigned timeoutMs, bo
   const QString json = std::move(request).Finish(sent);
   // A new document has no bridge yet: the short call answers so, and the bridge is
   // installed with the call, once.
-  std::optional<QVariant> answer = Evaluate(
-      QStringLiteral("typeof __quilloCall==='function'?__quilloCall(") + json +
-          QStringLiteral("):'i'"),
-      timeoutMs);
+  std::optional<QVariant> answer =
+      Evaluate(QStringLiteral("typeof __quilloCall==='function'?__quilloCall(") + json +
+                   QStringLiteral("):'i'"),
+               timeoutMs);
   if (answer && answer->toString() == QLatin1String("i")) {
-    answer = Evaluate(QStringLiteral("(") + BridgeScript() + QStringLiteral(")()(") + json +
-                          QLatin1Char(')'),
-                      timeoutMs);
+    answer = Evaluate(
+        QStringLiteral("(") + BridgeScript() + QStringLiteral(")()(") + json + QLatin1Char(')'),
+        timeoutMs);
   }
   if (!answer) {
     // Sent or not, these may be sent again: freeing an entry twice is harmless.

@@ -22,9 +22,7 @@ PageKeeper::PageKeeper(QWebEnginePage* page, PageBridge& bridge, Timings timings
 
   connect(page, &QWebEnginePage::renderProcessTerminated, this, &PageKeeper::rendererEnded);
   // A load started by anyone else replaces the reload still to come.
-  connect(page, &QWebEnginePage::loadStarted, this, [this] {
-    reload_.stop();
-  });
+  connect(page, &QWebEnginePage::loadStarted, this, [this] { reload_.stop(); });
   connect(page, &QWebEnginePage::loadFinished, this, [this] {
     if (!reload_.isActive()) calm_.start(timings_.calmMs);
   });

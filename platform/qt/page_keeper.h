@@ -31,11 +31,11 @@ class PageBridge;
 // How long the keeper waits, in milliseconds. Apart from the class, so that the tests and the
 // benchmark can give a keeper shorter waits without reaching into it.
 struct KeeperTimings {
-  int firstWaitMs = 1000;   // from a renderer's end to the first reload
+  int firstWaitMs = 1000;  // from a renderer's end to the first reload
   int longestWaitMs = 60000;
-  int calmMs = 60000;       // a page that lived this long after loading starts afresh
-  int hangMs = 10000;       // how long a hung page may stay silent
-  int probeMs = 1000;       // how often a hung page is asked
+  int calmMs = 60000;  // a page that lived this long after loading starts afresh
+  int hangMs = 10000;  // how long a hung page may stay silent
+  int probeMs = 1000;  // how often a hung page is asked
 };
 
 class PageKeeper : public QObject {
@@ -66,7 +66,7 @@ class PageKeeper : public QObject {
   PageBridge& bridge_;
   Timings timings_;
   int nextWaitMs_;
-  QUrl lost_;             // what the page showed when its renderer ended
+  QUrl lost_;  // what the page showed when its renderer ended
   QTimer reload_;
   QTimer calm_;
   QTimer probe_;

@@ -167,8 +167,8 @@ PageAnswer ReadAnswer(const QVariant& reply) {
   if (reply.typeId() == QMetaType::QVariantList) {
     const QVariantList list = reply.toList();
     if (list.size() < 3 || list[0].toString() != QLatin1String("l")) return Rejected{};
-    return LookAnswer{list[1].toString().mid(1).toLongLong(), list[2].toString().mid(1).toLongLong(),
-                ReadLook(list.value(3).toString())};
+    return LookAnswer{list[1].toString().mid(1).toLongLong(),
+                      list[2].toString().mid(1).toLongLong(), ReadLook(list.value(3).toString())};
   }
   const QString answer = reply.toString();
   if (answer.isEmpty()) return Rejected{};

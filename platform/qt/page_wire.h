@@ -60,8 +60,8 @@ QString ReleaseEntry(QStringView documentToken, qint64 id);
 // What a look saw: for each element, the texts that reading its type, name, id and title
 // gave, and the answers of the reads that gave no text.
 struct LookTexts {
-  QString texts;                 // the texts, each but the last followed by \u0001
-  std::vector<qsizetype> ends;   // where each text ends
+  QString texts;                // the texts, each but the last followed by \u0001
+  std::vector<qsizetype> ends;  // where each text ends
   std::vector<std::pair<qsizetype, QString>> others;  // (text's place, the read's answer)
   QStringView At(qsizetype at) const;
   // The answer of the read at this place that gave no text, or nothing.

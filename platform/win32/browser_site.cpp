@@ -325,9 +325,8 @@ HRESULT BrowserSite::ShowMessage(HWND, LPOLESTR text, LPOLESTR, DWORD type, LPOL
 HRESULT BrowserSite::QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT*) {
   if (group == nullptr || *group != CGID_DocHostCommandHandler) return OLECMDERR_E_UNKNOWNGROUP;
   for (ULONG i = 0; commands != nullptr && i < count; ++i) {
-    commands[i].cmdf = commands[i].cmdID == OLECMDID_SHOWSCRIPTERROR
-                           ? OLECMDF_SUPPORTED | OLECMDF_ENABLED
-                           : 0;
+    commands[i].cmdf =
+        commands[i].cmdID == OLECMDID_SHOWSCRIPTERROR ? OLECMDF_SUPPORTED | OLECMDF_ENABLED : 0;
   }
   return S_OK;
 }

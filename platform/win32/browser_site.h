@@ -107,9 +107,7 @@ class BrowserSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE LockInPlaceActive(WINBOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** object) override;
-  HRESULT STDMETHODCALLTYPE TransformCoords(POINTL*, POINTF*, DWORD) override {
-    return E_NOTIMPL;
-  }
+  HRESULT STDMETHODCALLTYPE TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message, DWORD modifiers) override;
   HRESULT STDMETHODCALLTYPE OnFocus(WINBOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
@@ -140,8 +138,8 @@ class BrowserSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** out) override;
 
   // IDocHostShowUI: alert and confirm in our own message box; no help.
-  HRESULT STDMETHODCALLTYPE ShowMessage(HWND, LPOLESTR text, LPOLESTR, DWORD type, LPOLESTR,
-                                        DWORD, LRESULT* result) override;
+  HRESULT STDMETHODCALLTYPE ShowMessage(HWND, LPOLESTR text, LPOLESTR, DWORD type, LPOLESTR, DWORD,
+                                        LRESULT* result) override;
   HRESULT STDMETHODCALLTYPE ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override {
     return S_OK;
   }
@@ -158,8 +156,8 @@ class BrowserSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return DISP_E_UNKNOWNNAME;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters,
-                                   VARIANT*, EXCEPINFO*, UINT*) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT*,
+                                   EXCEPINFO*, UINT*) override;
 
  private:
   static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

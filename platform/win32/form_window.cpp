@@ -58,9 +58,9 @@ void RaiseLeftButton(const std::vector<EventBinding>& events, WPARAM keys, LPARA
 
 static ScopedFont MakeFont(bool underline) {
   return ScopedFont(CreateFontW(-Scale(rules::kFontPixels), 0, 0, 0, FW_NORMAL, FALSE,
-                                       underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
-                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                       DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI"));
+                                underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI"));
 }
 
 void ApplyFonts() {
@@ -196,7 +196,8 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPA
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0 && index >= 0 &&
           index < static_cast<int>(r.controls.size())) {
         const Control& control = *r.controls[static_cast<size_t>(index)];
-        if (control.spec->kind == ControlKind::Button) rules::Raise(control.spec->events, kClickEvent);
+        if (control.spec->kind == ControlKind::Button)
+          rules::Raise(control.spec->events, kClickEvent);
       }
       return 0;
     }
@@ -285,6 +286,5 @@ void RegisterFormClass() {
     RegisterClassExW(&type);
   }
 }
-
 
 }  // namespace quillo::win32

@@ -30,7 +30,7 @@ inline constexpr int kFirstControlId = 100;
 struct Control {
   const ControlSpec* spec = nullptr;
   rules::Placement place{};
-  HWND window = nullptr;  // a child of the main window, destroyed with it
+  HWND window = nullptr;               // a child of the main window, destroyed with it
   win32::ComPtr<BrowserSite> browser;  // the box's reference to its site
   std::unique_ptr<win32::HyperlinkBox> link;
   win32::ScopedBrush brush;  // the background, when the table gives one

@@ -95,9 +95,9 @@ void CreateControl(Control& control, int id) {
     // Tab at the end of a page goes on round the window; every box but the calling one hands
     // a page's new windows to the user's browser.
     BrowserSite::Callbacks callbacks{.tab = [](bool backwards) { MoveFocus(backwards); },
-                               .opensOutside = rules::RoleOf(spec).handsToBrowser};
-    control.browser = BrowserSite::Create(r.window.get(), id, bounds,
-                                          ResolveAddress(spec.address), std::move(callbacks));
+                                     .opensOutside = rules::RoleOf(spec).handsToBrowser};
+    control.browser = BrowserSite::Create(r.window.get(), id, bounds, ResolveAddress(spec.address),
+                                          std::move(callbacks));
     control.window = control.browser->window();
     return;
   }
@@ -180,8 +180,8 @@ void LoadWindow(const WindowSpec& spec) {
         }
         ProcessMessage(message);
       }
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0 || runtime().closed) return;
       MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left.count()), QS_ALLINPUT,
                                   MWMO_INPUTAVAILABLE);

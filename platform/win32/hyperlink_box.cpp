@@ -25,7 +25,9 @@ void HyperlinkBox::Register() {
 HyperlinkBox::HyperlinkBox(std::wstring caption, std::wstring target,
                            std::optional<LinkColours> colours,
                            std::function<void(WPARAM, LPARAM)> onLeftButton)
-    : caption_(std::move(caption)), target_(std::move(target)), colours_(colours),
+    : caption_(std::move(caption)),
+      target_(std::move(target)),
+      colours_(colours),
       onLeftButton_(std::move(onLeftButton)) {}
 
 LRESULT CALLBACK HyperlinkBox::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

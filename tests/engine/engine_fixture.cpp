@@ -35,26 +35,26 @@ bool EnginePage::Load(const QString& html, int timeoutMs) {
 }
 
 bool EnginePage::LoadBody(const QString& body) {
-  return Load(QStringLiteral(
-                  "<!doctype html><html><head><meta charset=\"utf-8\"><script>"
-                  "window.clicks = {};"
-                  "document.addEventListener('click', (e) => {"
-                  "  const i = e.target.dataset && e.target.dataset.index;"
-                  "  if (i !== undefined) clicks[i] = (clicks[i] || 0) + 1;"
-                  "}, true);"
-                  // What each element hears: the edits where they bubble to, keys and focus
-                  // where they start.
-                  "window.events = {};"
-                  "for (const type of ['input', 'change', 'keydown', 'keypress', 'keyup',"
-                  "    'beforeinput', 'focus', 'blur', 'focusin', 'focusout']) {"
-                  "  document.addEventListener(type, (e) => {"
-                  "    const i = e.target.dataset && e.target.dataset.index;"
-                  "    if (i !== undefined) (events[i] = events[i] || []).push("
-                  "        e.type + '=' + e.target.value);"
-                  "  }, !['input', 'change'].includes(type));"
-                  "}"
-                  "</script></head><body>") +
-              body + QStringLiteral("</body></html>"));
+  return Load(
+      QStringLiteral("<!doctype html><html><head><meta charset=\"utf-8\"><script>"
+                     "window.clicks = {};"
+                     "document.addEventListener('click', (e) => {"
+                     "  const i = e.target.dataset && e.target.dataset.index;"
+                     "  if (i !== undefined) clicks[i] = (clicks[i] || 0) + 1;"
+                     "}, true);"
+                     // What each element hears: the edits where they bubble to, keys and focus
+                     // where they start.
+                     "window.events = {};"
+                     "for (const type of ['input', 'change', 'keydown', 'keypress', 'keyup',"
+                     "    'beforeinput', 'focus', 'blur', 'focusin', 'focusout']) {"
+                     "  document.addEventListener(type, (e) => {"
+                     "    const i = e.target.dataset && e.target.dataset.index;"
+                     "    if (i !== undefined) (events[i] = events[i] || []).push("
+                     "        e.type + '=' + e.target.value);"
+                     "  }, !['input', 'change'].includes(type));"
+                     "}"
+                     "</script></head><body>") +
+      body + QStringLiteral("</body></html>"));
 }
 
 QVariant EnginePage::Evaluate(const QString& script, quint32 world, int timeoutMs) {
@@ -78,8 +78,9 @@ Pressed EnginePage::Press() {
 }
 
 QString EnginePage::BusyScript(int ms) {
-  return QStringLiteral("setTimeout(() => { const end = Date.now() + %1; "
-                        "while (Date.now() < end) {} }, 0);")
+  return QStringLiteral(
+             "setTimeout(() => { const end = Date.now() + %1; "
+             "while (Date.now() < end) {} }, 0);")
       .arg(ms < 0 ? QStringLiteral("Infinity") : QString::number(ms));
 }
 

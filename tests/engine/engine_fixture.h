@@ -25,7 +25,8 @@ struct Pressed {
 };
 
 // Prepares the process for Qt WebEngine (sandbox off as root, shared GL contexts, no
-// display unless QT_QPA_PLATFORM asks for one) and makes the application object. Call once, before anything else of Qt.
+// display unless QT_QPA_PLATFORM asks for one) and makes the application object. Call once, before
+// anything else of Qt.
 std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv);
 
 // A shown browser box with a page loaded from HTML. The page is live: it counts as visible

@@ -27,8 +27,9 @@ QString CallingPage(const QString& extraScript = {}) {
 
 QString PhoneValue(EnginePage& page) {
   // Read from the bridge's world, where the page cannot have changed the value getter.
-  return page.Evaluate(QStringLiteral("document.getElementById('phone-number').value"),
-                       qt::PageBridge::kWorld)
+  return page
+      .Evaluate(QStringLiteral("document.getElementById('phone-number').value"),
+                qt::PageBridge::kWorld)
       .toString();
 }
 
@@ -70,10 +71,11 @@ TEST(HostilePageTest, NavigationDuringPressNeverReachesTheNewPage) {
   WebPageOperator op;
   // The new page has the same elements; what the press found on the old page must not
   // reach them.
-  QTimer::singleShot(30, [&page] { page.box().setHtml(CallingPage(), QUrl("https://calling.test/b")); });
+  QTimer::singleShot(
+      30, [&page] { page.box().setHtml(CallingPage(), QUrl("https://calling.test/b")); });
   page.Press(op);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return page.Evaluate(QStringLiteral("typeof clicks")) == "number"; },
-                        5000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return page.Evaluate(QStringLiteral("typeof clicks")) == "number"; }, 5000));
   AutomationObject stale = op.GetDocument();
   EXPECT_EQ(PhoneValue(page), QString());
   if (!stale.IsEmpty()) {
@@ -87,8 +89,10 @@ TEST(HostilePageTest, OldDocumentObjectsFailAfterNavigation) {
   EnginePage page;
   ASSERT_TRUE(page.Load(CallingPage()));
   AutomationObject document = page.box().bridge().Document();
-  AutomationObject input =
-      document.GetObject("body").GetObject("all").CallObject("tags", "input").CallObject("item", 0.0);
+  AutomationObject input = document.GetObject("body")
+                               .GetObject("all")
+                               .CallObject("tags", "input")
+                               .CallObject("item", 0.0);
   ASSERT_EQ(input.GetText("id"), "phone-number");
   ASSERT_TRUE(page.Load(CallingPage()));
   EXPECT_FALSE(input.PutText("value", kNumber));
@@ -99,11 +103,11 @@ TEST(HostilePageTest, OldDocumentObjectsFailAfterNavigation) {
 
 TEST(HostilePageTest, ElementsRemovedDuringWalk) {
   EnginePage page;
-  ASSERT_TRUE(page.LoadBody(Inputs(400) +
-                            QStringLiteral("<script>setInterval(() => {"
-                                           "  const first = document.querySelector('input');"
-                                           "  if (first && first.id !== 'phone-number') first.remove();"
-                                           "}, 1);</script>")));
+  ASSERT_TRUE(page.LoadBody(
+      Inputs(400) + QStringLiteral("<script>setInterval(() => {"
+                                   "  const first = document.querySelector('input');"
+                                   "  if (first && first.id !== 'phone-number') first.remove();"
+                                   "}, 1);</script>")));
   WebPageOperator op;
   for (int i = 0; i < 3; ++i) page.Press(op);
   op.ReleaseDocument();
@@ -120,18 +124,19 @@ TEST(HostilePageTest, TenThousandInputs) {
 
 TEST(HostilePageTest, MainWorldRedefinitionsDoNotReachTheBridge) {
   EnginePage page;
-  ASSERT_TRUE(page.Load(CallingPage(QStringLiteral(
-      "HTMLElement.prototype.click = function () { window.hijackedClick = true; };"
-      "Object.defineProperty(HTMLInputElement.prototype, 'value', {"
-      "  get() { return 'fake'; }, set(v) { window.hijackedValue = v; } });"
-      "Element.prototype.getElementsByTagName = () => [];"
-      "Map.prototype.get = () => null; JSON.parse = () => ({});"))));
+  ASSERT_TRUE(page.Load(CallingPage(
+      QStringLiteral("HTMLElement.prototype.click = function () { window.hijackedClick = true; };"
+                     "Object.defineProperty(HTMLInputElement.prototype, 'value', {"
+                     "  get() { return 'fake'; }, set(v) { window.hijackedValue = v; } });"
+                     "Element.prototype.getElementsByTagName = () => [];"
+                     "Map.prototype.get = () => null; JSON.parse = () => ({});"))));
   WebPageOperator op;
   EXPECT_TRUE(page.Press(op).works());
   EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
   EXPECT_EQ(page.Evaluate(QStringLiteral("clicks")).toInt(), 1);
-  EXPECT_EQ(page.Evaluate(QStringLiteral("String(window.hijackedClick) + String(window.hijackedValue)")),
-            "undefinedundefined");
+  EXPECT_EQ(
+      page.Evaluate(QStringLiteral("String(window.hijackedClick) + String(window.hijackedValue)")),
+      "undefinedundefined");
 }
 
 TEST(HostilePageTest, NumbersTravelAsDataNeverAsScript) {
@@ -145,7 +150,8 @@ TEST(HostilePageTest, NumbersTravelAsDataNeverAsScript) {
       "",
   };
   EnginePage page;
-  ASSERT_TRUE(page.Load(CallingPage(QStringLiteral("window.alert = () => { window.pwned = 1; };"))));
+  ASSERT_TRUE(
+      page.Load(CallingPage(QStringLiteral("window.alert = () => { window.pwned = 1; };"))));
   WebPageOperator op;
   for (const char* utf8 : numbers) {
     const Pressed press = page.Press(op, TextFromUtf8(utf8));

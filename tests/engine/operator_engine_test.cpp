@@ -1,10 +1,10 @@
 // The shared table of search, fill and click cases, run against real pages.
 #include <gtest/gtest.h>
 
-#include "page_element.h"
 #include "engine_fixture.h"
 #include "operator_case_runner.h"
 #include "page_bridge.h"
+#include "page_element.h"
 
 namespace quillo::testing {
 namespace {
@@ -14,8 +14,8 @@ class EnginePageUnderTest : public PageUnderTest {
   explicit EnginePageUnderTest(EnginePage& page) : page_(page) {}
   int IndexOf(const AutomationObject& element) override { return testing::IndexOf(element); }
   std::string ValueOf(int index) override {
-    return page_.Evaluate(QStringLiteral("document.querySelector('[data-index=\"%1\"]').value")
-                              .arg(index))
+    return page_
+        .Evaluate(QStringLiteral("document.querySelector('[data-index=\"%1\"]').value").arg(index))
         .toString()
         .toStdString();
   }

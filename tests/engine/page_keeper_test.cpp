@@ -27,13 +27,25 @@ struct KeeperCase {
 
 const KeeperCase kCases[] = {
     {"KilledRendererComesBack", {}, {0}, 0, false, {1000}},
-    {"WaitsDoubleUpToTheLongest", {100, 800, 60000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
+    {"WaitsDoubleUpToTheLongest",
+     {100, 800, 60000, 10000, 1000},
+     {0, 0, 0, 0, 0},
+     0,
+     false,
      {100, 200, 400, 800, 800}},
     // The calm time is shorter than the longest wait: a dead page does not count as calm. It
     // is long beside the time a killed renderer takes to be noticed on a busy machine.
-    {"DyingPageKeepsItsLongWait", {300, 2400, 2000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
+    {"DyingPageKeepsItsLongWait",
+     {300, 2400, 2000, 10000, 1000},
+     {0, 0, 0, 0, 0},
+     0,
+     false,
      {300, 600, 1200, 2400, 2400}},
-    {"WaitFallsBackAfterCalm", {300, 4000, 1000, 10000, 1000}, {0, 0, 1500}, 0, false,
+    {"WaitFallsBackAfterCalm",
+     {300, 4000, 1000, 10000, 1000},
+     {0, 0, 1500},
+     0,
+     false,
      {300, 600, 300}},
     {"SpinningPageIsEndedAndComesBack", {300, 4000, 60000, 1500, 250}, {}, -1, false, {300}},
     {"BriefHangIsLeftAlone", {300, 4000, 60000, 4000, 250}, {}, 2500, false, {}},
@@ -124,9 +136,9 @@ TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
     WritePage(path, 0);  // what the page shows once it has loaded again
   }
 
-  ASSERT_TRUE(QTest::qWaitFor([&] { return reloads.size() == row.waitsMs.size() && loaded &&
-                                     !box.bridge().hung(); },
-                        30000))
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return reloads.size() == row.waitsMs.size() && loaded && !box.bridge().hung(); },
+      30000))
       << reloads.size() << " reloads";
   QTest::qWait(row.timings.firstWaitMs * 2);  // and no further reload
   ASSERT_TRUE(reloads.size() == row.waitsMs.size() && ends.size() == reloads.size());
@@ -139,8 +151,8 @@ TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
   }
   EXPECT_EQ(box.url(), url);
   EXPECT_EQ(page_->Press().works(), !row.missing);
-  EXPECT_EQ(page_->Evaluate(QStringLiteral(
-                "`${document.getElementById('phone-number').value} ${clicks}`")),
+  EXPECT_EQ(page_->Evaluate(
+                QStringLiteral("`${document.getElementById('phone-number').value} ${clicks}`")),
             row.missing ? QVariant() : QVariant(QStringLiteral("+8613800138000 1")));
 }
 

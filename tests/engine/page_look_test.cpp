@@ -20,11 +20,14 @@ class PageLookTest : public ::testing::Test {
   static void TearDownTestSuite() { page_.reset(); }
   // Each element's value and clicks, as "value/clicks" joined by blanks.
   static std::string State(int count) {
-    return page_->Evaluate(QStringLiteral("Array.from({length: %1}, (_, i) => {"
-                                          "  const e = document.querySelector(`[data-index=\"${i}\"]`);"
-                                          "  return (e && e.value || '') + '/' + (clicks[i] || 0);"
-                                          "}).join(' ')").arg(count))
-        .toString().toStdString();
+    return page_
+        ->Evaluate(QStringLiteral("Array.from({length: %1}, (_, i) => {"
+                                  "  const e = document.querySelector(`[data-index=\"${i}\"]`);"
+                                  "  return (e && e.value || '') + '/' + (clicks[i] || 0);"
+                                  "}).join(' ')")
+                       .arg(count))
+        .toString()
+        .toStdString();
   }
   static std::unique_ptr<EnginePage> page_;
 };
@@ -33,8 +36,8 @@ std::unique_ptr<EnginePage> PageLookTest::page_;
 
 TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
   const std::vector<std::string> tags = {"input", "input", "button", "textarea", "select", "a"};
-  const std::vector<std::string> types = {"", "text", "TEXT", "Password", "file", "tel",
-                                          "bogus", "button", "Submit", "reset", "hidden"};
+  const std::vector<std::string> types = {"",      "text",   "TEXT",   "Password", "file",  "tel",
+                                          "bogus", "button", "Submit", "reset",    "hidden"};
   const std::vector<std::string> keys = {"", "k", "K", "x", "1", "2", "3", "02", "-1"};
   std::mt19937 random(20261208);
   const auto pick = [&random](const auto& from) -> const auto& {
@@ -42,7 +45,8 @@ TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
   };
   for (int pageNumber = 0; pageNumber < 300; ++pageNumber) {
     std::vector<PageElement> elements(std::uniform_int_distribution<size_t>(0, 8)(random));
-    for (PageElement& e : elements) e = {pick(tags), pick(types), pick(keys), pick(keys), pick(keys)};
+    for (PageElement& e : elements)
+      e = {pick(tags), pick(types), pick(keys), pick(keys), pick(keys)};
     SCOPED_TRACE(ToHtml(elements));
     ASSERT_TRUE(page_->LoadBody(QString::fromStdString(ToHtml(elements))));
     FakeDom dom(elements);
@@ -68,7 +72,8 @@ TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
     for (int i = 0; i < static_cast<int>(elements.size()); ++i) {
       expected += (i ? " " : "") + dom.value(i) + "/" + std::to_string(dom.clicks(i));
     }
-    EXPECT_EQ(State(static_cast<int>(elements.size())), expected) << "key " << key << " skip " << skip;
+    EXPECT_EQ(State(static_cast<int>(elements.size())), expected)
+        << "key " << key << " skip " << skip;
   }
 }
 
@@ -87,7 +92,8 @@ TEST_F(PageLookTest, LookReadsAsThePageReads) {
     for (int i = 0; i < 11; ++i) {
       const AutomationObject element = (from ? all : looked).CallObject("item", double(i));
       for (const char* name : {"type", "name", "id", "title"}) {
-        reads[from].push_back(element.GetText(name) + (element.GetObject(name).IsEmpty() ? "" : "|o"));
+        reads[from].push_back(element.GetText(name) +
+                              (element.GetObject(name).IsEmpty() ? "" : "|o"));
       }
     }
   }
@@ -103,9 +109,12 @@ TEST_F(PageLookTest, LookReadsAsThePageReads) {
       {"call", [](const AutomationObject& e) { e.Call("click"); }, "clicked"},
   };
   for (const auto& row : ours) {
-    ASSERT_TRUE(page_->Evaluate(QStringLiteral(
-        "document.body.firstChild.onclick = function () { this.title = 'clicked'; };"
-        "document.body.firstChild.title = 'a'")).isValid());
+    ASSERT_TRUE(
+        page_
+            ->Evaluate(QStringLiteral(
+                "document.body.firstChild.onclick = function () { this.title = 'clicked'; };"
+                "document.body.firstChild.title = 'a'"))
+            .isValid());
     const AutomationObject first = all.CallObject("tags", "*").CallObject("item", 0.0);
     ASSERT_EQ(first.GetText("title"), "a") << row.how;
     row.change(first);
@@ -134,7 +143,8 @@ TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
   ASSERT_TRUE(page_->LoadBody(body));
   WebPageOperator op;
   ASSERT_TRUE(op.Bind(page_->box().registryHandle()));
-  const AutomationObject element = GetParam().click ? op.FindButton("k", 0) : op.FindTextBox("k", 0);
+  const AutomationObject element =
+      GetParam().click ? op.FindButton("k", 0) : op.FindTextBox("k", 0);
   ASSERT_FALSE(element.IsEmpty());
   if (GetParam().script != nullptr) {
     page_->Evaluate(QString::fromLatin1(GetParam().script));
@@ -142,7 +152,7 @@ TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
     ASSERT_TRUE(page_->LoadBody(body));
   }
   const bool done = GetParam().click ? element.get()->Call("click", {}).has_value()
-                                      : element.PutText("value", "v");
+                                     : element.PutText("value", "v");
   EXPECT_EQ(State(4), GetParam().state);
   EXPECT_EQ(done, GetParam().done);
 }
@@ -157,16 +167,16 @@ const Change kChanges[] = {
     {"Removed", FIRST(0) ".remove()", false, "/0 /0 /0 /0", false},
     {"ReplacedByItsTwin", FIRST(0) ".outerHTML = " FIRST(0) ".outerHTML", false, "/0 /0 /0 /0",
      false},
-    {"BodyRewritten", "document.body.innerHTML = document.body.innerHTML", false,
-     "/0 /0 /0 /0", false},
+    {"BodyRewritten", "document.body.innerHTML = document.body.innerHTML", false, "/0 /0 /0 /0",
+     false},
     {"DocumentRewritten",
      "const html = document.body.innerHTML; document.open();"
      "document.write('<body>' + html + '</body>'); document.close()",
      false, "/0 /0 /0 /0", false},
     {"PageLoadedAgain", nullptr, false, "/0 /0 /0 /0", false},
     {"ButtonRenamed", FIRST(2) ".id = 'x'", true, "/0 /0 /1 /0", true},
-    {"ButtonReplacedByItsTwin", FIRST(2) ".outerHTML = " FIRST(2) ".outerHTML", true,
-     "/0 /0 /0 /0", false},
+    {"ButtonReplacedByItsTwin", FIRST(2) ".outerHTML = " FIRST(2) ".outerHTML", true, "/0 /0 /0 /0",
+     false},
     {"PageLoadedAgainBeforeClick", nullptr, true, "/0 /0 /0 /0", false},
 };
 #undef FIRST

@@ -7,8 +7,8 @@
 #include "gui_runtime.h"
 #include "gui_runtime_qt.h"
 #include "gui_support.h"
-#include "process_switches.h"
 #include "main_window.h"
+#include "process_switches.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -31,8 +31,8 @@ bool Loaded(QWebEngineView& view) {
 
 struct PageRow {
   const char* box;
-  const char* path;      // below the pages folder
-  const char* script;    // reads something only that page shows once its scripts have run
+  const char* path;    // below the pages folder
+  const char* script;  // reads something only that page shows once its scripts have run
   const char* expected;
 };
 
@@ -76,23 +76,26 @@ class CallingPage : public ::testing::Test {
 };
 
 TEST_F(CallingPage, OffersTheInputAndTheButtonTheCallButtonLooksFor) {
-  EXPECT_EQ(Evaluate(*view_, QStringLiteral(
-                                 "(() => { const e = document.getElementById('phone-number');"
-                                 " return e.tagName + ' ' + e.type + ' ' + e.name; })()"))
-                .toString(),
-            QStringLiteral("INPUT text phone-number"));
-  EXPECT_EQ(Evaluate(*view_, QStringLiteral("document.getElementById('ext-gen69').type"))
-                .toString(),
-            QStringLiteral("button"));
+  EXPECT_EQ(
+      Evaluate(*view_, QStringLiteral("(() => { const e = document.getElementById('phone-number');"
+                                      " return e.tagName + ' ' + e.type + ' ' + e.name; })()"))
+          .toString(),
+      QStringLiteral("INPUT text phone-number"));
+  EXPECT_EQ(
+      Evaluate(*view_, QStringLiteral("document.getElementById('ext-gen69').type")).toString(),
+      QStringLiteral("button"));
 }
 
 TEST_F(CallingPage, StaysLiveOutOfTheUsersSight) {
   EXPECT_EQ(Evaluate(*view_, QStringLiteral("document.visibilityState")).toString(),
             QStringLiteral("visible"));
   // A hidden page's timers are throttled to about one a second.
-  Evaluate(*view_, QStringLiteral("window.ticks = 0; window.ticker = setInterval(() => ++window.ticks, 20); 0"));
+  Evaluate(
+      *view_,
+      QStringLiteral("window.ticks = 0; window.ticker = setInterval(() => ++window.ticks, 20); 0"));
   QTest::qWait(1000);
-  const int ticks = Evaluate(*view_, QStringLiteral("clearInterval(window.ticker); window.ticks")).toInt();
+  const int ticks =
+      Evaluate(*view_, QStringLiteral("clearInterval(window.ticker); window.ticks")).toInt();
   EXPECT_GE(ticks, 10);
 }
 
@@ -102,13 +105,13 @@ TEST_F(CallingPage, CallButtonFillsAndClicksThePage) {
   number->setText(QStringLiteral("+8613800138000"));
   const int before = Clicks();
   QTest::mouseClick(Control<QPushButton>("按钮10"), Qt::LeftButton);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return view_->title() == QStringLiteral("calling:+8613800138000"); },
-                        5000))
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return view_->title() == QStringLiteral("calling:+8613800138000"); }, 5000))
       << view_->title().toStdString();
   EXPECT_EQ(Clicks(), before + 1);
-  EXPECT_EQ(Evaluate(*view_, QStringLiteral("document.getElementById('phone-number').value"))
-                .toString(),
-            QStringLiteral("+8613800138000"));
+  EXPECT_EQ(
+      Evaluate(*view_, QStringLiteral("document.getElementById('phone-number').value")).toString(),
+      QStringLiteral("+8613800138000"));
   EXPECT_EQ(number->text(), QStringLiteral("+8613800138000")) << "the call leaves the box alone";
   // A second press binds, fills and clicks again.
   QTest::mouseClick(Control<QPushButton>("按钮10"), Qt::LeftButton);

@@ -33,27 +33,73 @@ EventHandler Into(std::vector<std::vector<std::int32_t>>& calls) {
 class Runtime : public ::testing::Test {
  protected:
   void SetUp() override {
-    spec_ = WindowSpec{.name = "TestWindow", .caption = "运行时", .left = 20, .top = 20,
-                       .clientWidth = 200, .clientHeight = 100, .icon = "none",
-                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {},
+    spec_ = WindowSpec{.name = "TestWindow",
+                       .caption = "运行时",
+                       .left = 20,
+                       .top = 20,
+                       .clientWidth = 200,
+                       .clientHeight = 100,
+                       .icon = "none",
+                       .events = {{kCreatedEvent, Into(recorded_.created)}},
+                       .controls = {},
                        .tabOrder = {"按钮", "浏览框", "编辑框"}};
     spec_.controls = {
-        {.name = "编辑框", .kind = ControlKind::EditBox, .left = 0, .top = 0, .width = 100,
-         .height = 24, .shown = true, .focusable = true, .caption = "起", .address = {},
+        {.name = "编辑框",
+         .kind = ControlKind::EditBox,
+         .left = 0,
+         .top = 0,
+         .width = 100,
+         .height = 24,
+         .shown = true,
+         .focusable = true,
+         .caption = "起",
+         .address = {},
          .events = {}},
-        {.name = "按钮", .kind = ControlKind::Button, .left = 0, .top = 30, .width = 60,
-         .height = 24, .shown = true, .focusable = true, .caption = "按", .address = {},
+        {.name = "按钮",
+         .kind = ControlKind::Button,
+         .left = 0,
+         .top = 30,
+         .width = 60,
+         .height = 24,
+         .shown = true,
+         .focusable = true,
+         .caption = "按",
+         .address = {},
          .events = {{kClickEvent, Into(recorded_.clicks)}}},
-        {.name = "标签", .kind = ControlKind::TransparentLabel, .left = 100, .top = 30,
-         .width = 60, .height = 16, .shown = true, .focusable = false, .caption = "签",
-         .address = {}, .events = {{kLeftButtonDownEvent, Into(recorded_.presses)}}},
-        {.name = "隐藏标签", .kind = ControlKind::TransparentLabel, .left = 0, .top = 60,
-         .width = 60, .height = 16, .shown = false, .focusable = false, .caption = "",
-         .address = {}, .events = {}},
+        {.name = "标签",
+         .kind = ControlKind::TransparentLabel,
+         .left = 100,
+         .top = 30,
+         .width = 60,
+         .height = 16,
+         .shown = true,
+         .focusable = false,
+         .caption = "签",
+         .address = {},
+         .events = {{kLeftButtonDownEvent, Into(recorded_.presses)}}},
+        {.name = "隐藏标签",
+         .kind = ControlKind::TransparentLabel,
+         .left = 0,
+         .top = 60,
+         .width = 60,
+         .height = 16,
+         .shown = false,
+         .focusable = false,
+         .caption = "",
+         .address = {},
+         .events = {}},
         // Hidden, yet inside the client area: the runtime must move it out of sight.
-        {.name = "浏览框", .kind = ControlKind::BrowserBox, .left = 10, .top = 10, .width = 30,
-         .height = 20, .shown = false, .focusable = true, .caption = {},
-         .address = "about:blank", .events = {}},
+        {.name = "浏览框",
+         .kind = ControlKind::BrowserBox,
+         .left = 10,
+         .top = 10,
+         .width = 30,
+         .height = 20,
+         .shown = false,
+         .focusable = true,
+         .caption = {},
+         .address = "about:blank",
+         .events = {}},
     };
     LoadWindow(spec_);
     ASSERT_TRUE(QTest::qWaitFor(qt::BrowserBoxesStarted, 30000));
@@ -98,8 +144,7 @@ TEST_F(Runtime, EventsReachTheirHandlersWithTheirArguments) {
   EXPECT_EQ(recorded_.created, (std::vector<std::vector<std::int32_t>>{{}}));
   QTest::mouseClick(qt::ControlWidget("按钮"), Qt::LeftButton);
   EXPECT_EQ(recorded_.clicks, (std::vector<std::vector<std::int32_t>>{{}}));
-  QTest::mousePress(qt::ControlWidget("标签"), Qt::LeftButton, Qt::ControlModifier,
-                    QPoint(5, 6));
+  QTest::mousePress(qt::ControlWidget("标签"), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 6));
   QTest::mousePress(qt::ControlWidget("标签"), Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
   EXPECT_EQ(recorded_.presses, (std::vector<std::vector<std::int32_t>>{{5, 6, 1}}));
 }
@@ -176,8 +221,8 @@ TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
   const AddressRow rows[] = {
       {"https://calls.example/locale/cn", QUrl(QStringLiteral("https://calls.example/locale/cn")),
        false},
-      {"locale/cn/index.html",
-       QUrl::fromLocalFile(pages + QStringLiteral("/locale/cn/index.html")), true},
+      {"locale/cn/index.html", QUrl::fromLocalFile(pages + QStringLiteral("/locale/cn/index.html")),
+       true},
       {"partner/index.html?fromuid=42&x=1", partner, true},
       {"", QUrl(), false},
   };

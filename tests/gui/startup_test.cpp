@@ -3,10 +3,10 @@
 // the end routine runs once, after the message loop has returned.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <QThread>
 #include <chrono>
 #include <cstdlib>
-#include <sys/wait.h>
 #include <thread>
 
 #include "gui_runtime.h"

@@ -98,13 +98,17 @@ constexpr ControlRow kControls[] = {
 
 bool IsKind(QWidget* widget, Kind kind) {
   switch (kind) {
-    case Kind::Edit: return qobject_cast<QLineEdit*>(widget) != nullptr;
-    case Kind::Button: return qobject_cast<QPushButton*>(widget) != nullptr;
-    case Kind::Link: return qobject_cast<qt::HyperlinkBox*>(widget) != nullptr;
+    case Kind::Edit:
+      return qobject_cast<QLineEdit*>(widget) != nullptr;
+    case Kind::Button:
+      return qobject_cast<QPushButton*>(widget) != nullptr;
+    case Kind::Link:
+      return qobject_cast<qt::HyperlinkBox*>(widget) != nullptr;
     case Kind::Label:
       return qobject_cast<QLabel*>(widget) != nullptr &&
              qobject_cast<qt::HyperlinkBox*>(widget) == nullptr;
-    case Kind::Browser: return qobject_cast<QWebEngineView*>(widget) != nullptr;
+    case Kind::Browser:
+      return qobject_cast<QWebEngineView*>(widget) != nullptr;
   }
   return false;
 }
@@ -151,7 +155,9 @@ TEST_P(ControlTable, CaptionFitsItsControl) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MainWindow, ControlTable, ::testing::ValuesIn(kControls),
-                         [](const auto& param) { return "control" + std::to_string(param.index + 1); });
+                         [](const auto& param) {
+                           return "control" + std::to_string(param.index + 1);
+                         });
 
 TEST(Window, ControlsKeepTheTablesOrder) {
   QStringList names;

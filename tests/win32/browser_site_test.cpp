@@ -25,24 +25,39 @@ namespace {
 constexpr char kCaption[] = "Quillo BY中国人，中国范~";
 
 ControlSpec Control(std::string_view name, ControlKind kind, int left, bool shown) {
-  return {.name = name, .kind = kind, .left = left, .top = 10, .width = 60, .height = 24,
-          .shown = shown, .focusable = true, .caption = {}, .address = {}, .events = {}};
+  return {.name = name,
+          .kind = kind,
+          .left = left,
+          .top = 10,
+          .width = 60,
+          .height = 24,
+          .shown = shown,
+          .focusable = true,
+          .caption = {},
+          .address = {},
+          .events = {}};
 }
 
 // An edit box, the partner box, a button and, out of sight, the calling box.
 const WindowSpec& Window() {
-  static const WindowSpec window{
-      .name = "Window", .caption = kCaption, .left = 50, .top = 50, .clientWidth = 300,
-      .clientHeight = 100, .icon = {}, .events = {},
-      .controls = {Control("edit", ControlKind::EditBox, 10, true),
-                   Control("partner", ControlKind::BrowserBox, 80, true),
-                   Control("button", ControlKind::Button, 150, true),
-                   [] {
-                     ControlSpec calling = Control("calling", ControlKind::BrowserBox, 400, false);
-                     calling.callButton = "button";
-                     return calling;
-                   }()},
-      .tabOrder = {"edit", "partner", "button"}};
+  static const WindowSpec window{.name = "Window",
+                                 .caption = kCaption,
+                                 .left = 50,
+                                 .top = 50,
+                                 .clientWidth = 300,
+                                 .clientHeight = 100,
+                                 .icon = {},
+                                 .events = {},
+                                 .controls = {Control("edit", ControlKind::EditBox, 10, true),
+                                              Control("partner", ControlKind::BrowserBox, 80, true),
+                                              Control("button", ControlKind::Button, 150, true),
+                                              [] {
+                                                ControlSpec calling = Control(
+                                                    "calling", ControlKind::BrowserBox, 400, false);
+                                                calling.callButton = "button";
+                                                return calling;
+                                              }()},
+                                 .tabOrder = {"edit", "partner", "button"}};
   return window;
 }
 
@@ -80,8 +95,8 @@ class BrowserSiteTest : public ::testing::Test {
   // another window and back (A).
   void Press(char key) {
     if (key == 'A') {
-      win32::ScopedWindow other(CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED | WS_VISIBLE, 0,
-                                                0, 50, 50, nullptr, nullptr, nullptr, nullptr));
+      win32::ScopedWindow other(CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED | WS_VISIBLE, 0, 0,
+                                                50, 50, nullptr, nullptr, nullptr, nullptr));
       SetActiveWindow(other.get());
       ProcessPendingMessages();
       SetActiveWindow(Main());
@@ -235,8 +250,7 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
        caption + " over the window; <b>注意</b> & more OK; returned 1"},
       {"confirm, OK", [&] { return message(L"Go?", MB_OKCANCEL | MB_ICONQUESTION, IDOK); },
        caption + " over the window; Go? OK Cancel; returned 1"},
-      {"confirm, Cancel",
-       [&] { return message(L"Go?", MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL); },
+      {"confirm, Cancel", [&] { return message(L"Go?", MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL); },
        caption + " over the window; Go? OK Cancel; returned 2"},
       {"new window from the calling page", [&] { return newWindow(1, L"https://example.org/c"); },
        "cancelled"},

@@ -34,7 +34,8 @@ constexpr DISPID Id(unsigned long raw) { return static_cast<DISPID>(raw); }
 
 bool SameName(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -190,9 +191,9 @@ class ComPage::Object : public IHTMLDocument {
       // What the object is follows from the member that gave it.
       const bool collection = name == "all" || name == "tags" || name == "getElementsByTagName";
       const int index = page_.dom_.IndexOf(*object);
-      const std::string kind = collection     ? "#collection"
+      const std::string kind = collection    ? "#collection"
                                : index != -1 ? page_.dom_.element(index).tag
-                                              : "body";
+                                             : "body";
       V_VT(result) = VT_DISPATCH;
       V_DISPATCH(result) = page_.Serve(std::move(*object), MembersOf(kind));
       V_DISPATCH(result)->AddRef();
@@ -216,9 +217,9 @@ class ComPage::Object : public IHTMLDocument {
       return i < parameters.cArgs ? &parameters.rgvarg[parameters.cArgs - 1 - i] : nullptr;
     };
     auto text = [](const VARIANT* v) -> std::string {
-      return v != nullptr && V_VT(v) == VT_BSTR ? TextFromUtf16(reinterpret_cast<const char16_t*>(
-                                                      V_BSTR(v)))
-                                                : "?";
+      return v != nullptr && V_VT(v) == VT_BSTR
+                 ? TextFromUtf16(reinterpret_cast<const char16_t*>(V_BSTR(v)))
+                 : "?";
     };
     auto truth = [](const VARIANT* v) -> std::string {
       return v == nullptr || V_VT(v) != VT_BOOL ? "?" : V_BOOL(v) ? "true" : "false";
@@ -234,7 +235,8 @@ class ComPage::Object : public IHTMLDocument {
     if (name == "fireEvent") {
       const std::string type = text(argument(0));
       page_.eventCalls_.push_back("fireEvent(" + type + ")");
-      if (type.rfind("on", 0) != 0 || !inner_.get()->RaiseEvent(type.substr(2))) return E_INVALIDARG;
+      if (type.rfind("on", 0) != 0 || !inner_.get()->RaiseEvent(type.substr(2)))
+        return E_INVALIDARG;
       if (result != nullptr) {
         V_VT(result) = VT_BOOL;
         V_BOOL(result) = VARIANT_TRUE;
@@ -245,7 +247,8 @@ class ComPage::Object : public IHTMLDocument {
       const std::string kind = text(argument(0));
       page_.eventCalls_.push_back("createEvent(" + kind + ")");
       if (kind != "HTMLEvents" && kind != "Event") return E_INVALIDARG;
-      page_.events_.push_back(std::make_unique<Object>(page_, AutomationObject(), MembersOf("#event")));
+      page_.events_.push_back(
+          std::make_unique<Object>(page_, AutomationObject(), MembersOf("#event")));
       if (result != nullptr) {
         V_VT(result) = VT_DISPATCH;
         V_DISPATCH(result) = page_.events_.back().get();

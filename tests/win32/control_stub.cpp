@@ -16,8 +16,8 @@ HWND MakeWindow(const wchar_t* type, HWND parent) {
   RegisterClassW(&windowClass);  // fails harmlessly once registered
   RECT area{};
   GetClientRect(parent, &area);
-  return CreateWindowExW(0, type, L"", WS_CHILD | WS_VISIBLE, 0, 0, area.right, area.bottom,
-                         parent, nullptr, module, nullptr);
+  return CreateWindowExW(0, type, L"", WS_CHILD | WS_VISIBLE, 0, 0, area.right, area.bottom, parent,
+                         nullptr, module, nullptr);
 }
 
 }  // namespace
@@ -141,8 +141,8 @@ HRESULT ControlStub::TranslateAccelerator(LPMSG message) {
     at_ = 0;
   }
   auto control = site_.As<IOleControlSite>(IID_IOleControlSite);
-  const DWORD modifiers = (shift ? 1 : 0) | (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
-                          (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+  const DWORD modifiers =
+      (shift ? 1 : 0) | (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
   if (control) control->TranslateAccelerator(message, modifiers);
   return message->wParam == VK_TAB ? S_OK : S_FALSE;
 }

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "automation_win32.h"
 #include "binding_cases.h"
 #include "com_page.h"
 #include "control_stub.h"
-#include "automation_win32.h"
 #include "fake_dom.h"
 #include "gui_runtime.h"
 #include "operator_case_runner.h"
@@ -166,9 +166,9 @@ class TestWindows {
     windowClass.hInstance = ModuleFor(className);
     windowClass.lpszClassName = className.c_str();
     RegisterClassW(&windowClass);  // fails harmlessly when it is there already
-    HWND window = CreateWindowExW(0, className.c_str(), L"",
-                                  parent != nullptr ? WS_CHILD : WS_OVERLAPPED, 0, 0, 10, 10,
-                                  parent, nullptr, ModuleFor(className), nullptr);
+    HWND window =
+        CreateWindowExW(0, className.c_str(), L"", parent != nullptr ? WS_CHILD : WS_OVERLAPPED, 0,
+                        0, 10, 10, parent, nullptr, ModuleFor(className), nullptr);
     EXPECT_NE(window, nullptr) << GetLastError();
     answers_.push_back(std::make_unique<Answer>(answer));
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(answers_.back().get()));
@@ -210,9 +210,9 @@ class RealWindows : public WindowsUnderTest {
     Page* page = reply == Reply::kFirstPage    ? &first_
                  : reply == Reply::kSecondPage ? &second_
                                                : nullptr;
-    return HandleFromWindow(windows_.Make(std::wstring(className, className + std::strlen(className)),
-                                          WindowFromHandle(parent),
-                                          {page, reply == Reply::kNoObject ? 0x7777 : 0}));
+    return HandleFromWindow(
+        windows_.Make(std::wstring(className, className + std::strlen(className)),
+                      WindowFromHandle(parent), {page, reply == Reply::kNoObject ? 0x7777 : 0}));
   }
   std::int32_t Destroyed() override { return HandleFromWindow(windows_.Destroyed()); }
   std::int32_t BrowserBefore() override { return HandleFromWindow(windows_.Browser(before_)); }
@@ -232,7 +232,6 @@ class RealWindows : public WindowsUnderTest {
   std::vector<std::unique_ptr<HungWindow>> hung_;
   TestWindows windows_;
 };
-
 
 TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
   for (int mode = 7; mode <= 11; ++mode) {
@@ -286,12 +285,25 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
     EXPECT_FALSE(page.com.releasedWithoutCom()) << copyEndsFirst;
   }
   // The window's browser controls are closed and let go before OLE ends.
-  const WindowSpec window{.name = "W", .caption = "W", .left = 0, .top = 0, .clientWidth = 64,
-                          .clientHeight = 64, .icon = "", .events = {},
-                          .controls = {{.name = "box", .kind = ControlKind::BrowserBox, .left = 0,
-                                        .top = 0, .width = 32, .height = 32, .shown = true,
-                                        .focusable = true, .caption = {},
-                                        .address = "https://calling.test/", .events = {}}},
+  const WindowSpec window{.name = "W",
+                          .caption = "W",
+                          .left = 0,
+                          .top = 0,
+                          .clientWidth = 64,
+                          .clientHeight = 64,
+                          .icon = "",
+                          .events = {},
+                          .controls = {{.name = "box",
+                                        .kind = ControlKind::BrowserBox,
+                                        .left = 0,
+                                        .top = 0,
+                                        .width = 32,
+                                        .height = 32,
+                                        .shown = true,
+                                        .focusable = true,
+                                        .caption = {},
+                                        .address = "https://calling.test/",
+                                        .events = {}}},
                           .tabOrder = {}};
   ControlStubFactory factory;
   {
@@ -438,8 +450,6 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
 
 }  // namespace
 
-std::unique_ptr<WindowsUnderTest> MakeWindowsUnderTest() {
-  return std::make_unique<RealWindows>();
-}
+std::unique_ptr<WindowsUnderTest> MakeWindowsUnderTest() { return std::make_unique<RealWindows>(); }
 
 }  // namespace quillo::testing
