@@ -127,6 +127,12 @@ def page_loaded(page):
                          " !!document.getElementById('phone-number')")
 
 
+def built_in_calling_page(program):
+    """The folder of the built-in calling page beside a built or installed program."""
+    return os.path.join(os.path.dirname(os.path.abspath(program)), "..", "share", "quillo",
+                        "pages", "locale", "cn")
+
+
 def page_state(page):
     return page.evaluate(
         "({title: document.title, value: document.getElementById('phone-number').value,"

@@ -6,18 +6,14 @@ PROGRAM is Quillo as built. SLOW_PROGRAM, if given, is Quillo built with its cal
 http://127.0.0.1:47811/, which this test serves and holds back until it lets it load.
 """
 import http.server
-import os
 import signal
 import sys
 import threading
 import time
 import unittest
 
-from dialer import (CALL_BUTTON, NUMBER, NUMBER_BOX, Dialer, page_loaded, page_state, wait_for,
-                    xdotool)
-
-PAGES = os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])), "..", "share", "quillo",
-                     "pages")
+from dialer import (CALL_BUTTON, NUMBER, NUMBER_BOX, Dialer, built_in_calling_page, page_loaded,
+                    page_state, wait_for, xdotool)
 
 # Tab and Shift+Tab from the number box, all the way round: the stops, in order, as
 # (control, whether the partner page holds the focus there).
@@ -87,7 +83,7 @@ class CallTest(unittest.TestCase):
 
         class Held(http.server.SimpleHTTPRequestHandler):
             def __init__(self, *args, **kwargs):
-                super().__init__(*args, directory=os.path.join(PAGES, "locale", "cn"),
+                super().__init__(*args, directory=built_in_calling_page(sys.argv[1]),
                                  **kwargs)
 
             def do_GET(self):

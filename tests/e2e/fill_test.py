@@ -13,10 +13,8 @@ import sys
 import threading
 import unittest
 
-from dialer import CALL_BUTTON, NUMBER, Dialer, wait_for
+from dialer import CALL_BUTTON, NUMBER, Dialer, built_in_calling_page, wait_for
 
-PAGES = os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])), "..", "share", "quillo",
-                     "pages")
 LIBRARIES = {
     "jquery.js": "/usr/share/javascript/jquery/jquery.min.js",
     "vue.js": "/usr/share/javascript/vue/vue.min.js",
@@ -96,7 +94,8 @@ ROWS = [
         + CLICK + "function () { dialled(" + FIELD + ".value.replace(/ /g, '')); });"),
      NUMBER, "+86 138 0013 8000"),
 ]
-BUILT_IN = open(os.path.join(PAGES, "locale", "cn", "index.html"), encoding="utf-8").read()
+with open(os.path.join(built_in_calling_page(sys.argv[1]), "index.html"), encoding="utf-8") as f:
+    BUILT_IN = f.read()
 
 
 class Served(http.server.BaseHTTPRequestHandler):

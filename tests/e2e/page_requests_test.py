@@ -19,7 +19,7 @@ import threading
 import time
 import unittest
 
-from call_test import CALL_BUTTON, PAGES, Dialer, page_loaded, wait_for, xdotool
+from dialer import CALL_BUTTON, Dialer, built_in_calling_page, page_loaded, wait_for, xdotool
 
 CAPTION = "Quillo BY中国人，中国范~"
 SERVED = "http://127.0.0.1:47812"
@@ -101,7 +101,7 @@ class Served(http.server.SimpleHTTPRequestHandler):
     """The built-in calling page, and files that come as downloads."""
 
     def __init__(self, *args, **kwargs):
-        super().__init__(*args, directory=os.path.join(PAGES, "locale", "cn"), **kwargs)
+        super().__init__(*args, directory=built_in_calling_page(sys.argv[1]), **kwargs)
 
     def do_GET(self):
         if not self.path.startswith("/download"):
