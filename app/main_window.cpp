@@ -24,65 +24,33 @@ EventBinding Key(std::string_view key) {
   return {kClickEvent, [key](std::span<const std::int32_t>) { AppendKey(key); }};
 }
 
+// clang-format off
 ControlSpec DialKey(std::string_view name, int left, int top, std::string_view key) {
-  return {.name = name,
-          .kind = ControlKind::Button,
-          .left = left,
-          .top = top,
-          .width = 48,
-          .height = 24,
-          .shown = true,
-          .focusable = true,
-          .caption = key,
-          .address = {},
+  return {.name = name, .kind = ControlKind::Button, .left = left, .top = top, .width = 48,
+          .height = 24, .shown = true, .focusable = true, .caption = key, .address = {},
           .events = {Key(key)}};
 }
 
-ControlSpec Label(std::string_view name, int left, int top, int width, std::string_view caption,
-                  const Rgb& colour) {
-  return {.name = name,
-          .kind = ControlKind::TransparentLabel,
-          .left = left,
-          .top = top,
-          .width = width,
-          .height = 16,
-          .shown = true,
-          .focusable = false,
-          .caption = caption,
-          .address = {},
-          .textColour = colour,
-          .events = {}};
+ControlSpec Label(std::string_view name, int left, int top, int width,
+                  std::string_view caption, const Rgb& colour) {
+  return {.name = name, .kind = ControlKind::TransparentLabel, .left = left, .top = top,
+          .width = width, .height = 16, .shown = true, .focusable = false, .caption = caption,
+          .address = {}, .textColour = colour, .events = {}};
 }
 
-ControlSpec Browser(std::string_view name, int left, int top, int width, int height, bool shown,
-                    std::string_view page) {
-  return {.name = name,
-          .kind = ControlKind::BrowserBox,
-          .left = left,
-          .top = top,
-          .width = width,
-          .height = height,
-          .shown = shown,
-          .focusable = true,
-          .caption = {},
-          .address = page,
-          .events = {}};
+ControlSpec Browser(std::string_view name, int left, int top, int width, int height,
+                    bool shown, std::string_view page) {
+  return {.name = name, .kind = ControlKind::BrowserBox, .left = left, .top = top,
+          .width = width, .height = height, .shown = shown, .focusable = true, .caption = {},
+          .address = page, .events = {}};
 }
 
 ControlSpec Link(std::string_view name, int left, int top, int width, int height, bool shown,
-                 std::string_view caption, std::string_view target, const LinkColours& colours) {
-  return {.name = name,
-          .kind = ControlKind::HyperlinkBox,
-          .left = left,
-          .top = top,
-          .width = width,
-          .height = height,
-          .shown = shown,
-          .focusable = false,
-          .caption = caption,
-          .address = target,
-          .linkColours = colours,
-          .events = {}};
+                 std::string_view caption, std::string_view target,
+                 const LinkColours& colours) {
+  return {.name = name, .kind = ControlKind::HyperlinkBox, .left = left, .top = top,
+          .width = width, .height = height, .shown = shown, .focusable = false,
+          .caption = caption, .address = target, .linkColours = colours, .events = {}};
 }
 
 WindowSpec Build() {
@@ -99,37 +67,20 @@ WindowSpec Build() {
   ControlSpec calling = Browser("超文本浏览框1", 376, 120, 32, 24, false, kCallingPage);
   calling.playsWithoutGesture = true;  // the program clicks for the user
   calling.callButton = kCallButton;    // the user asks for a call: the page may hear them
-  ControlSpec feedback =
-      Link("超级链接框3", 256, 14, 72, 24, true, "问题反馈", kAuthorPage, kLinkColours);
+  ControlSpec feedback = Link("超级链接框3", 256, 14, 72, 24, true, "问题反馈", kAuthorPage,
+                              kLinkColours);
   feedback.events = {{kLeftButtonDownEvent, [](std::span<const std::int32_t> arguments) {
                         if (arguments.size() == 3) {
                           IgnoreMouse(arguments[0], arguments[1], arguments[2]);
                         }
                       }}};
-  ControlSpec number{.name = kNumberBox,
-                     .kind = ControlKind::EditBox,
-                     .left = 16,
-                     .top = 32,
-                     .width = 160,
-                     .height = 24,
-                     .shown = true,
-                     .focusable = true,
-                     .caption = "",
-                     .address = {},
-                     .textColour = kBlack,
-                     .backgroundColour = kWhite,
-                     .events = {}};
-  ControlSpec call{.name = kCallButton,
-                   .kind = ControlKind::Button,
-                   .left = 96,
-                   .top = 186,
-                   .width = 80,
-                   .height = 32,
-                   .shown = true,
-                   .focusable = true,
-                   .caption = "拨号",
-                   .address = {},
-                   .events = {On(kClickEvent, PlaceCall)}};
+  ControlSpec number{.name = kNumberBox, .kind = ControlKind::EditBox, .left = 16, .top = 32,
+                     .width = 160, .height = 24, .shown = true, .focusable = true,
+                     .caption = "", .address = {}, .textColour = kBlack,
+                     .backgroundColour = kWhite, .events = {}};
+  ControlSpec call{.name = kCallButton, .kind = ControlKind::Button, .left = 96, .top = 186,
+                   .width = 80, .height = 32, .shown = true, .focusable = true,
+                   .caption = "拨号", .address = {}, .events = {On(kClickEvent, PlaceCall)}};
   window.controls = {
       Browser("超文本浏览框3", 48, 304, 40, 24, true, kAuthorPage),
       Browser("超文本浏览框2", 184, 40, 160, 208, true, kPartnerPage),
@@ -158,11 +109,12 @@ WindowSpec Build() {
   };
   // Down the left column (the number box, the dial pad row by row, the call button), then
   // the partner box on the right.
-  window.tabOrder = {kNumberBox,   "按钮1",      "按钮2",     "按钮3",        "按钮4",      "按钮5",
-                     "按钮6",      "按钮7",      "按钮8",     "按钮9",        "按钮米子键", "按钮0",
-                     "按钮井号键", "按钮加号键", kCallButton, "超文本浏览框2"};
+  window.tabOrder = {kNumberBox, "按钮1", "按钮2", "按钮3", "按钮4", "按钮5", "按钮6",
+                     "按钮7", "按钮8", "按钮9", "按钮米子键", "按钮0", "按钮井号键",
+                     "按钮加号键", kCallButton, "超文本浏览框2"};
   return window;
 }
+// clang-format on
 
 }  // namespace
 

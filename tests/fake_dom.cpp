@@ -251,19 +251,14 @@ std::string ToHtml(const std::vector<PageElement>& elements) {
   auto attribute = [](const char* name, const std::string& value) {
     std::string escaped;
     for (char c : value) {
+      // clang-format off
       switch (c) {
-        case '&':
-          escaped += "&amp;";
-          break;
-        case '"':
-          escaped += "&quot;";
-          break;
-        case '<':
-          escaped += "&lt;";
-          break;
-        default:
-          escaped += c;
+        case '&': escaped += "&amp;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '<': escaped += "&lt;"; break;
+        default: escaped += c;
       }
+      // clang-format on
     }
     return value.empty() ? std::string() : " " + std::string(name) + "=\"" + escaped + "\"";
   };

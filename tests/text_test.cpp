@@ -32,30 +32,16 @@ TEST(TextTest, TextToNumber) {
     const char* text;
     double value;
   };
+  // clang-format off
   const Case cases[] = {
-      {"0", 0},
-      {"2", 2},
-      {"138", 138},
-      {"  42", 42},
-      {"-7", -7},
-      {"+5", 5},
-      {"1.5", 1.5},
-      {".5", 0.5},
-      {"12abc", 12},
-      {"1e3", 1000},
-      {"1e", 1},
-      {"", 0},
-      {"phone-number", 0},
-      {"ext-gen69", 0},
-      {"+86138", 86138},
-      {"abc12", 0},
-      {"-", 0},
-      {".", 0},
-      {"inf", 0},
-      {"nan", 0},
-      {"0x10", 0},
-      {"1e-999", 0},
+      {"0", 0},          {"2", 2},           {"138", 138},     {"  42", 42},
+      {"-7", -7},        {"+5", 5},          {"1.5", 1.5},     {".5", 0.5},
+      {"12abc", 12},     {"1e3", 1000},      {"1e", 1},        {"", 0},
+      {"phone-number", 0}, {"ext-gen69", 0}, {"+86138", 86138}, {"abc12", 0},
+      {"-", 0},          {".", 0},           {"inf", 0},       {"nan", 0},
+      {"0x10", 0},       {"1e-999", 0},
   };
+  // clang-format on
   for (const Case& c : cases) EXPECT_EQ(TextToNumber(c.text), c.value) << c.text;
   EXPECT_TRUE(std::isinf(TextToNumber("1e999")));
 }
@@ -66,16 +52,14 @@ TEST(TextTest, FindText) {
     const char* needle;
     int position;
   };
+  // clang-format off
   const Case cases[] = {
-      {"text|password|file", "text", 0},
-      {"text|password|file", "file", 14},
-      {"text|password|file", "tel", -1},
-      {"text|password|file", "Text", -1},
-      {"button|submit|reset", "button", 0},
-      {"text|password|file", "", -1},
-      {"", "a", -1},
-      {"context", "text", 3},
+      {"text|password|file", "text", 0},   {"text|password|file", "file", 14},
+      {"text|password|file", "tel", -1},   {"text|password|file", "Text", -1},
+      {"button|submit|reset", "button", 0}, {"text|password|file", "", -1},
+      {"", "a", -1},                       {"context", "text", 3},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(FindText(c.haystack, c.needle), c.position) << c.haystack << " / " << c.needle;
   }

@@ -3,10 +3,12 @@ button pressed with xdotool, its calling page read through the engine's remote d
 Shared by the end-to-end test and scripts/run."""
 import os
 import socket
+import signal
 import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 import cdp
 
@@ -139,3 +141,11 @@ def page_state(page):
         " clicks: Number(document.documentElement.dataset.clicks || 0)})")
 
 
+
+
+def run_tests():
+    """Runs a test script's tests. A test runner's time-out ends the script with SIGTERM: it
+    leaves through the tests' finally clauses, which close or kill the program, rather than
+    leave it behind."""
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    unittest.main(argv=sys.argv[:1])

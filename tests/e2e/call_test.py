@@ -6,14 +6,13 @@ PROGRAM is Quillo as built. SLOW_PROGRAM, if given, is Quillo built with its cal
 http://127.0.0.1:47811/, which this test serves and holds back until it lets it load.
 """
 import http.server
-import signal
 import sys
 import threading
 import time
 import unittest
 
 from dialer import (CALL_BUTTON, NUMBER, NUMBER_BOX, Dialer, built_in_calling_page, page_loaded,
-                    page_state, wait_for, xdotool)
+                    page_state, run_tests, wait_for, xdotool)
 
 # Tab and Shift+Tab from the number box, all the way round: the stops, in order, as
 # (control, whether the partner page holds the focus there).
@@ -121,7 +120,4 @@ class CallTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    # A test runner's time-out ends this script with SIGTERM: leave through the tests'
-    # finally clauses, which close or kill the program, rather than leave it behind.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    unittest.main(argv=sys.argv[:1])
+    run_tests()

@@ -1,19 +1,13 @@
-"""What calling pages built with web frameworks dial, through the real program: each row's
-page, served on loopback into the calling box, records the number its own model holds when
-"ext-gen69" is clicked, after the number was dialled on the pad and "拨号" pressed.
-Usage: fill_test.py PROGRAM
-
-PROGRAM is Quillo built with its calling page at http://127.0.0.1:47812/index.html, which
-this test serves: the page of the row under test, with the frameworks from Debian's packages.
-"""
+"""What calling pages built with web frameworks (Debian's packages) dial through the real
+program, PROGRAM, built with its calling page at http://127.0.0.1:47812/index.html, which
+this test serves.   Usage: fill_test.py PROGRAM"""
 import http.server
 import os
-import signal
 import sys
 import threading
 import unittest
 
-from dialer import CALL_BUTTON, NUMBER, Dialer, built_in_calling_page, wait_for
+from dialer import CALL_BUTTON, NUMBER, Dialer, built_in_calling_page, run_tests, wait_for
 
 LIBRARIES = {
     "jquery.js": "/usr/share/javascript/jquery/jquery.min.js",
@@ -29,10 +23,9 @@ LIBRARIES = {
 RECORDER = """<script>
 var heard = [], at = {};
 function dialled(number) {
+  var d = document.documentElement.dataset;
   heard.push('click'); at.click = performance.now();
-  document.documentElement.dataset.active = document.activeElement.tagName;
-  document.documentElement.dataset.dialled = number;
-  document.documentElement.dataset.clicks = Number(document.documentElement.dataset.clicks || 0) + 1;
+  d.active = document.activeElement.tagName; d.dialled = number; d.clicks = Number(d.clicks || 0) + 1;
 }
 ['input', 'change', 'keydown', 'keypress', 'keyup', 'beforeinput', 'focus', 'blur', 'focusin',
  'focusout'].forEach(function (type) {
@@ -166,7 +159,4 @@ class FillTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    # A test runner's time-out ends this script with SIGTERM: leave through the finally
-    # clause, which closes or kills the program, rather than leave it behind.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    unittest.main(argv=sys.argv[:1])
+    run_tests()

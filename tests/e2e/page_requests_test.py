@@ -11,7 +11,6 @@ user's browser.
 import functools
 import http.server
 import os
-import signal
 import subprocess
 import sys
 import tempfile
@@ -19,7 +18,8 @@ import threading
 import time
 import unittest
 
-from dialer import CALL_BUTTON, Dialer, built_in_calling_page, page_loaded, wait_for, xdotool
+from dialer import (CALL_BUTTON, Dialer, built_in_calling_page, page_loaded, run_tests, wait_for,
+                    xdotool)
 
 CAPTION = "Quillo BY中国人，中国范~"
 SERVED = "http://127.0.0.1:47812"
@@ -258,5 +258,4 @@ class PageRequestsTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    unittest.main(argv=sys.argv[:1])
+    run_tests()

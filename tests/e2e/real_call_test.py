@@ -13,7 +13,7 @@ import tempfile
 import unittest
 
 from call_service.service import Service
-from dialer import CALL_BUTTON, NUMBER, Dialer, page_loaded, wait_for
+from dialer import CALL_BUTTON, NUMBER, Dialer, page_loaded, run_tests, wait_for
 
 TONE = 440
 SERVICE = 47813
@@ -62,5 +62,4 @@ class RealCallTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    unittest.main(argv=sys.argv[:1])
+    run_tests()

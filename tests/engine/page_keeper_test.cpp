@@ -25,32 +25,22 @@ struct KeeperCase {
   std::vector<int> waitsMs;      // expected wait from each renderer's end to its reload
 };
 
+// clang-format off
 const KeeperCase kCases[] = {
     {"KilledRendererComesBack", {}, {0}, 0, false, {1000}},
-    {"WaitsDoubleUpToTheLongest",
-     {100, 800, 60000, 10000, 1000},
-     {0, 0, 0, 0, 0},
-     0,
-     false,
+    {"WaitsDoubleUpToTheLongest", {100, 800, 60000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
      {100, 200, 400, 800, 800}},
     // The calm time is shorter than the longest wait: a dead page does not count as calm. It
     // is long beside the time a killed renderer takes to be noticed on a busy machine.
-    {"DyingPageKeepsItsLongWait",
-     {300, 2400, 2000, 10000, 1000},
-     {0, 0, 0, 0, 0},
-     0,
-     false,
+    {"DyingPageKeepsItsLongWait", {300, 2400, 2000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
      {300, 600, 1200, 2400, 2400}},
-    {"WaitFallsBackAfterCalm",
-     {300, 4000, 1000, 10000, 1000},
-     {0, 0, 1500},
-     0,
-     false,
+    {"WaitFallsBackAfterCalm", {300, 4000, 1000, 10000, 1000}, {0, 0, 1500}, 0, false,
      {300, 600, 300}},
     {"SpinningPageIsEndedAndComesBack", {300, 4000, 60000, 1500, 250}, {}, -1, false, {300}},
     {"BriefHangIsLeftAlone", {300, 4000, 60000, 4000, 250}, {}, 2500, false, {}},
     {"FailedLoadIsLeftAsItIs", {200, 4000, 60000, 1500, 250}, {}, 0, true, {}},
 };
+// clang-format on
 
 void PrintTo(const KeeperCase& row, std::ostream* out) { *out << row.name; }
 

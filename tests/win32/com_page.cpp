@@ -212,75 +212,65 @@ class ComPage::Object : public IHTMLDocument {
   // the engine reads them, not through the program's conversions.
   HRESULT InvokeEvent(const std::string& name, WORD flags, const DISPPARAMS& parameters,
                       VARIANT* result) {
-    // The arguments come last first.
-    auto argument = [&](UINT i) -> const VARIANT* {
-      return i < parameters.cArgs ? &parameters.rgvarg[parameters.cArgs - 1 - i] : nullptr;
-    };
-    auto text = [](const VARIANT* v) -> std::string {
-      return v != nullptr && V_VT(v) == VT_BSTR
-                 ? TextFromUtf16(reinterpret_cast<const char16_t*>(V_BSTR(v)))
-                 : "?";
-    };
-    auto truth = [](const VARIANT* v) -> std::string {
-      return v == nullptr || V_VT(v) != VT_BOOL ? "?" : V_BOOL(v) ? "true" : "false";
-    };
     if (flags & DISPATCH_PROPERTYPUT) return DISP_E_MEMBERNOTFOUND;
-    if (name == "ownerDocument") {
-      if (result == nullptr) return S_OK;
-      V_VT(result) = VT_DISPATCH;
-      V_DISPATCH(result) = page_.document_;
-      page_.document_->AddRef();
-      return S_OK;
-    }
-    if (name == "fireEvent") {
-      const std::string type = text(argument(0));
-      page_.eventCalls_.push_back("fireEvent(" + type + ")");
-      if (type.rfind("on", 0) != 0 || !inner_.get()->RaiseEvent(type.substr(2)))
-        return E_INVALIDARG;
-      if (result != nullptr) {
+    // The arguments come last first; "?" for one missing or of another type.
+    const auto argument = [&](UINT i, VARTYPE type) -> const VARIANT* {
+      const VARIANT* v =
+          i < parameters.cArgs ? &parameters.rgvarg[parameters.cArgs - 1 - i] : nullptr;
+      return v != nullptr && V_VT(v) == type ? v : nullptr;
+    };
+    const auto text = [&](UINT i) {
+      const VARIANT* v = argument(i, VT_BSTR);
+      return v ? TextFromUtf16(reinterpret_cast<const char16_t*>(V_BSTR(v))) : std::string("?");
+    };
+    const auto truth = [&](UINT i) -> std::string {
+      const VARIANT* v = argument(i, VT_BOOL);
+      return !v ? "?" : V_BOOL(v) ? "true" : "false";
+    };
+    // An object, or for none the VARIANT_TRUE that fireEvent and dispatchEvent answer.
+    const auto answer = [result](IDispatch* object) {
+      if (result != nullptr && object != nullptr) {
+        V_VT(result) = VT_DISPATCH;
+        V_DISPATCH(result) = object;
+        object->AddRef();
+      } else if (result != nullptr) {
         V_VT(result) = VT_BOOL;
         V_BOOL(result) = VARIANT_TRUE;
       }
       return S_OK;
+    };
+    if (name == "ownerDocument") return answer(page_.document_);
+    if (name == "fireEvent") {
+      const std::string type = text(0);
+      page_.eventCalls_.push_back("fireEvent(" + type + ")");
+      const bool raised = type.rfind("on", 0) == 0 && inner_.get()->RaiseEvent(type.substr(2));
+      return raised ? answer(nullptr) : E_INVALIDARG;
     }
     if (name == "createEvent") {
-      const std::string kind = text(argument(0));
-      page_.eventCalls_.push_back("createEvent(" + kind + ")");
-      if (kind != "HTMLEvents" && kind != "Event") return E_INVALIDARG;
-      page_.events_.push_back(
-          std::make_unique<Object>(page_, AutomationObject(), MembersOf("#event")));
-      if (result != nullptr) {
-        V_VT(result) = VT_DISPATCH;
-        V_DISPATCH(result) = page_.events_.back().get();
-        V_DISPATCH(result)->AddRef();
-      }
-      return S_OK;
+      page_.eventCalls_.push_back("createEvent(" + text(0) + ")");
+      if (text(0) != "HTMLEvents" && text(0) != "Event") return E_INVALIDARG;
+      return answer(page_.events_
+                        .emplace_back(std::make_unique<Object>(page_, AutomationObject(),
+                                                               MembersOf("#event")))
+                        .get());
     }
     if (name == "initEvent") {
-      page_.eventCalls_.push_back("initEvent(" + text(argument(0)) + "," + truth(argument(1)) +
-                                  "," + truth(argument(2)) + ")");
-      if (parameters.cArgs != 3 || V_VT(argument(1)) != VT_BOOL) return DISP_E_TYPEMISMATCH;
-      event = {text(argument(0)), V_BOOL(argument(1)) != VARIANT_FALSE, true};
+      page_.eventCalls_.push_back("initEvent(" + text(0) + "," + truth(1) + "," + truth(2) + ")");
+      if (parameters.cArgs != 3 || truth(1) == "?") return DISP_E_TYPEMISMATCH;
+      event = {text(0), truth(1) == "true", true};
       return S_OK;
     }
     // dispatchEvent: only an event this page made and initialised.
-    const VARIANT* sent = argument(0);
-    const Object* made = nullptr;
-    for (const auto& candidate : page_.events_) {
-      if (sent != nullptr && V_VT(sent) == VT_DISPATCH &&
-          V_DISPATCH(sent) == static_cast<IDispatch*>(candidate.get())) {
-        made = candidate.get();
-      }
-    }
-    page_.eventCalls_.push_back("dispatchEvent(" + (made ? made->event.type : "?") + ")");
-    if (made == nullptr || !made->event.initialised) return E_INVALIDARG;
+    const VARIANT* sent = argument(0, VT_DISPATCH);
+    const auto made = std::find_if(page_.events_.begin(), page_.events_.end(), [&](auto& e) {
+      return sent != nullptr && V_DISPATCH(sent) == static_cast<IDispatch*>(e.get());
+    });
+    const bool known = made != page_.events_.end();
+    page_.eventCalls_.push_back("dispatchEvent(" + (known ? (*made)->event.type : "?") + ")");
+    if (!known || !(*made)->event.initialised) return E_INVALIDARG;
     // The page listens on its document, which only a bubbling event reaches.
-    if (made->event.bubbles) inner_.get()->RaiseEvent(made->event.type);
-    if (result != nullptr) {
-      V_VT(result) = VT_BOOL;
-      V_BOOL(result) = VARIANT_TRUE;
-    }
-    return S_OK;
+    if ((*made)->event.bubbles) inner_.get()->RaiseEvent((*made)->event.type);
+    return answer(nullptr);
   }
 
   // The member that pred picks, of those the object has in the page's mode, or nullptr.

@@ -285,25 +285,14 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
     EXPECT_FALSE(page.com.releasedWithoutCom()) << copyEndsFirst;
   }
   // The window's browser controls are closed and let go before OLE ends.
-  const WindowSpec window{.name = "W",
-                          .caption = "W",
-                          .left = 0,
-                          .top = 0,
-                          .clientWidth = 64,
-                          .clientHeight = 64,
-                          .icon = "",
-                          .events = {},
-                          .controls = {{.name = "box",
-                                        .kind = ControlKind::BrowserBox,
-                                        .left = 0,
-                                        .top = 0,
-                                        .width = 32,
-                                        .height = 32,
-                                        .shown = true,
-                                        .focusable = true,
-                                        .caption = {},
-                                        .address = "https://calling.test/",
-                                        .events = {}}},
+  // clang-format off
+  const WindowSpec window{.name = "W", .caption = "W", .left = 0, .top = 0, .clientWidth = 64,
+                          .clientHeight = 64, .icon = "", .events = {},
+                          .controls = {{.name = "box", .kind = ControlKind::BrowserBox, .left = 0,
+                                        .top = 0, .width = 32, .height = 32, .shown = true,
+                                        .focusable = true, .caption = {},
+                                        .address = "https://calling.test/", .events = {}}},
+                          // clang-format on
                           .tabOrder = {}};
   ControlStubFactory factory;
   {
