@@ -75,7 +75,7 @@ class Dialer:
         def target():
             """the calling page's debugging target"""
             return [t for t in cdp.pages(self.port)
-                    if "/locale/cn/" in t.get("url", "") or ":47811/" in t.get("url", "")]
+                    if "/locale/cn/" in t.get("url", "") or ":47812/" in t.get("url", "")]
         return cdp.Page(wait_for(target)[0]["webSocketDebuggerUrl"])
 
     def page(self, part):

@@ -1,28 +1,20 @@
-"""What a page may ask of the program, asked of the real program: permissions, page messages,
-new windows and downloads, from the calling page and the partner page, before and after the
-first press of the call button; and the calling page's tones, heard out of sight.
-Usage: page_requests_test.py PROGRAM
-
-PROGRAM is Quillo built with its calling page at http://127.0.0.1:47812/, which this test
-serves (the built-in page). The engine gets a fake microphone and camera, a private PulseAudio
-server with a null sink plays its sound, and a stand-in xdg-open records what goes to the
-user's browser.
-"""
-import functools
-import http.server
+"""What pages may ask of the real program (permissions, page messages, new windows and
+downloads, from either page, before and after the first press) and the calling page's tones
+heard out of sight.   Usage: page_requests_test.py SERVED_PROGRAM"""
 import os
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
 from dialer import (CALL_BUTTON, Dialer, built_in_calling_page, page_loaded, run_tests, wait_for,
                     xdotool)
+from served import PORT, Served
 
 CAPTION = "Quillo BY中国人，中国范~"
-SERVED = "http://127.0.0.1:47812"
+SERVED = f"http://127.0.0.1:{PORT}"
+BROWSER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "browser")
 
 # Each request as a page script: a promise that settles "granted", or rejects when refused.
 MEDIA = "navigator.mediaDevices.getUserMedia({%s}).then(s => (s.getTracks().forEach(t => t.stop()), 'granted'))"
@@ -97,38 +89,12 @@ def peak(recording):
     return float(stat.stderr.split("Maximum amplitude:")[1].split()[0])
 
 
-class Served(http.server.SimpleHTTPRequestHandler):
-    """The built-in calling page, and files that come as downloads."""
-
-    def __init__(self, *args, **kwargs):
-        super().__init__(*args, directory=built_in_calling_page(sys.argv[1]), **kwargs)
-
-    def do_GET(self):
-        if not self.path.startswith("/download"):
-            return super().do_GET()
-        self.send_response(200)
-        self.send_header("Content-Type", "text/plain")
-        self.send_header("Content-Disposition", "attachment; filename=f.txt")
-        self.send_header("Content-Length", "2")
-        self.end_headers()
-        self.wfile.write(b"f\n")
-
-    def log_message(self, *args):
-        pass
-
-
 class PageRequestsTest(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.TemporaryDirectory()
         where = self.scratch.name
-        # The stand-in for the user's browser: like xdg-open(1), it takes one URL and exits 0
-        # at once; it writes the URL down.
+        # The stand-in for the user's browser writes down each address it is handed.
         self.handed = os.path.join(where, "handed")
-        bin_dir = os.path.join(where, "bin")
-        os.mkdir(bin_dir)
-        with open(os.path.join(bin_dir, "xdg-open"), "w") as stand_in:
-            stand_in.write(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{self.handed}"\n')
-        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
         open(self.handed, "w").close()
         # A PulseAudio server of our own, whose only sink is a null sink.
         self.pulse = f"unix:{where}/native"
@@ -140,12 +106,12 @@ class PageRequestsTest(unittest.TestCase):
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for(lambda: subprocess.run(["pactl", "--server", self.pulse, "info"],
                                         capture_output=True).returncode == 0)
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 47812), Served)
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        os.environ.update(PATH=bin_dir + os.pathsep + os.environ["PATH"], PULSE_SERVER=self.pulse,
+        self.server = Served(built_in_calling_page(sys.argv[1]))
+        os.environ.update(PATH=BROWSER + os.pathsep + os.environ["PATH"], PULSE_SERVER=self.pulse,
+                          QUILLO_OPENED_FILE=self.handed,
                           QTWEBENGINE_CHROMIUM_FLAGS="--use-fake-device-for-media-stream")
         self.dialer = Dialer(sys.argv[1])
-        self.calling = self.dialer.page(":47812/")
+        self.calling = self.dialer.page(f":{PORT}/")
         self.partner = self.dialer.page("/partner/")
         wait_for(lambda: page_loaded(self.calling))
         wait_for(lambda: self.partner.evaluate("document.readyState === 'complete'"))
@@ -154,8 +120,7 @@ class PageRequestsTest(unittest.TestCase):
     def tearDown(self):
         self.calling.close()
         self.partner.close()
-        self.server.shutdown()
-        self.server.server_close()
+        self.server.close()
         self.pulse_server.terminate()
         self.pulse_server.wait()
         self.scratch.cleanup()

@@ -2,7 +2,7 @@
 microphone and calls a callee over WebRTC when its button is clicked. The callee is a
 separate headless Chromium; it answers and reports the loudest frequency it hears. The
 program's engine hears a 440 Hz tone through its fake capture device.
-Usage: real_call_test.py PROGRAM, with PROGRAM's calling page at http://127.0.0.1:47813/.
+Usage: real_call_test.py SERVED_PROGRAM
 """
 import json
 import os
@@ -12,11 +12,10 @@ import sys
 import tempfile
 import unittest
 
-from call_service.service import Service
 from dialer import CALL_BUTTON, NUMBER, Dialer, page_loaded, run_tests, wait_for
+from served import PORT, Served
 
 TONE = 440
-SERVICE = 47813
 
 
 class RealCallTest(unittest.TestCase):
@@ -25,19 +24,19 @@ class RealCallTest(unittest.TestCase):
         tone = os.path.join(folder.name, "tone.wav")
         subprocess.run(["sox", "-n", "-r", "48000", "-b", "16", "-c", "1", tone,
                         "synth", "30", "sine", str(TONE), "gain", "-6"], check=True)
-        service = Service(SERVICE)
+        service = Served(os.path.join(os.path.dirname(os.path.abspath(__file__)), "call_service"))
         callee = subprocess.Popen(
             ["chromium-headless-shell", "--no-sandbox", f"--user-data-dir={folder.name}/callee",
              "--autoplay-policy=no-user-gesture-required", "--allow-loopback-in-peer-connection",
              "--disable-features=WebRtcHideLocalIpsWithMdns",
-             f"http://127.0.0.1:{SERVICE}/callee.html"],
+             f"http://127.0.0.1:{PORT}/callee.html"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         dialer = Dialer(sys.argv[1], QTWEBENGINE_CHROMIUM_FLAGS=" ".join([
             "--use-fake-device-for-media-stream", f"--use-file-for-fake-audio-capture={tone}",
             "--allow-loopback-in-peer-connection"]))
         page = None
         try:
-            page = dialer.page(f":{SERVICE}/")
+            page = dialer.page(f":{PORT}/")
             wait_for(lambda: page_loaded(page))
             dialer.dial(NUMBER)
             dialer.click(CALL_BUTTON)

@@ -33,23 +33,6 @@ QString PhoneValue(EnginePage& page) {
       .toString();
 }
 
-TEST(HostilePageTest, ScriptThatNeverYieldsFailsThePressOnce) {
-  auto page = std::make_unique<EnginePage>();
-  ASSERT_TRUE(page->Load(CallingPage()));
-  WebPageOperator op;
-  ASSERT_TRUE(page->Press(op).clicked);
-  page->KeepBusy(-1);
-  QTest::qWait(200);  // the timer fires and the page stops answering
-  const Pressed press = page->Press(op);
-  EXPECT_FALSE(press.bound);
-  EXPECT_FALSE(press.filled);
-  EXPECT_FALSE(press.clicked);
-  EXPECT_TRUE(page->box().bridge().hung());
-  // Further calls fail at once instead of waiting again.
-  EXPECT_TRUE(page->box().bridge().Document().IsEmpty());
-  page.reset();  // the spinning renderer goes with its page
-}
-
 TEST(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
   EnginePage page;
   ASSERT_TRUE(page.LoadBody(Inputs(300)));

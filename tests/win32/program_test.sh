@@ -30,9 +30,10 @@ probe() {
   return $code
 }
 # Wine's shell hands a page to open to winebrowser, which runs the first browser it finds on
-# the Unix PATH, xdg-open first: the stand-in only writes down what it was given.
+# the Unix PATH, xdg-open first: the stand-in writes down what it was given.
 browser=$(mktemp -d)
 trap 'rm -rf "$browser"' EXIT
+export QUILLO_OPENED_FILE=$browser/opened
 # The screen's DPI for the programs started next, and web pages opened by the browser, as
 # on Windows (the browser engine that would register the type is turned off here).
 set_dpi() {
@@ -42,10 +43,8 @@ set_dpi() {
   "$run" "$build" regedit /S "$browser/settings.reg" >/dev/null ||
     fail "cannot set the prefix's DPI to $1"
 }
-printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s/opened"\n' "$browser" >"$browser/xdg-open"
-chmod +x "$browser/xdg-open"
 start() {
-  PATH="$browser:$PATH" QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
+  PATH="$(dirname "$0")/../support/browser:$PATH" QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
   program=$!
   if ! wait_for_window "$caption" "$program"; then
     echo "FAIL: the window did not appear at $1 DPI" >&2
