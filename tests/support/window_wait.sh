@@ -1,6 +1,6 @@
-# Sourced by the tests that start the real program inside x_session.sh.
-# wait_for_window CAPTION PID: waits up to 60 s for the window manager to list a window with
-# that caption, while PID runs; true once it is listed.
+# Sourced by the tests that start the real program inside x_session.sh: its caption, and
+# wait_for_window CAPTION PID, true once the window manager lists the window (60 s at most).
+caption='Quillo BY中国人，中国范~'
 wait_for_window() {
   local caption=$1 pid=$2
   for _ in $(seq 1 600); do

@@ -12,7 +12,6 @@ packages=$2
 run=$3
 export LC_ALL=C.UTF-8  # Wine takes the Chinese paths from the arguments as UTF-8
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-caption='Quillo BY中国人，中国范~'
 version=1.0.0
 msi="$packages/quillo-$version-win64.msi"
 zip="$packages/quillo-$version-win64.zip"

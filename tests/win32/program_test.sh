@@ -11,7 +11,6 @@ set -uo pipefail
 source "$(dirname "$0")/../support/window_wait.sh"
 build=$1
 run=$2
-caption='Quillo BY中国人，中国范~'
 status=0
 fail() {
   echo "FAIL: $*" >&2
