@@ -19,10 +19,10 @@ struct OperatorCase {
   Action action;
   std::string key;
   int skip = 0;
-  std::string filter;  // kFindFormElement only
-  std::string text;    // kFillTextBox only
-  int expected = -1;   // index of the element found, filled or clicked; -1 for none
-  int position = 0;    // kFindFormElement only: the position counter afterwards
+  std::string filter = {};  // kFindFormElement only
+  std::string text = {};    // kFillTextBox only
+  int expected = -1;        // index of the element found, filled or clicked; -1 for none
+  int position = 0;         // kFindFormElement only: the position counter afterwards
   // Where the Windows browser control's document modes below 10 change the row: there an
   // input of type tel, search or email reports its type as "text", so it is a text box.
   std::optional<int> belowMode10 = {};
@@ -31,103 +31,97 @@ struct OperatorCase {
 // Names the case in test output instead of dumping its bytes.
 inline void PrintTo(const OperatorCase& c, std::ostream* out) { *out << c.name; }
 
+// A row: the page, what is done with which key, the element expected (-1: none) and how many
+// matches are skipped first.
+inline OperatorCase Row(const char* name, std::vector<PageElement> page, Action action,
+                        std::string key, int expected, int skip = 0) {
+  OperatorCase c{name, std::move(page), action, std::move(key), skip};
+  c.expected = expected;
+  return c;
+}
+inline OperatorCase Fill(const char* name, std::vector<PageElement> page, std::string key,
+                         std::string text, int expected, int skip = 0) {
+  OperatorCase c = Row(name, std::move(page), Action::kFillTextBox, std::move(key), expected, skip);
+  c.text = std::move(text);
+  return c;
+}
+// The form-element search for "k" with its filter, and the position counter afterwards.
+inline OperatorCase Search(const char* name, std::vector<PageElement> page, std::string filter,
+                           int expected, int position, int skip = 0) {
+  OperatorCase c = Row(name, std::move(page), Action::kFindFormElement, "k", expected, skip);
+  c.filter = std::move(filter);
+  c.position = position;
+  return c;
+}
+inline OperatorCase BelowMode10(OperatorCase c, int expected) {
+  c.belowMode10 = expected;
+  return c;
+}
+
 inline std::vector<OperatorCase> OperatorCases() {
-  const PageElement phoneText{"input", "text", "phone-number", "phone-number", ""};
-  const PageElement dialButton{"input", "button", "", "ext-gen69", ""};
+  using enum Action;
+  const std::string phone = "phone-number";
+  const std::string dial = "ext-gen69";
+  const PageElement a{"input", "text", "a", "a", "a"}, b{"input", "text", "b", "b", "b"};
+  // Elements as {tag, type, name, id, title}.
   // clang-format off
   return {
       // Text boxes.
-      {"FillsFirstTextInputById", {{"input", "text", "", "phone-number", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "+8613800138000", 0},
-      {"FillsEmptyText", {phoneText}, Action::kFillTextBox, "phone-number", 0, "", "", 0},
-      {"FillsPasswordInput",
-       {{"input", "checkbox", "phone-number", "", ""}, {"input", "password", "phone-number", "", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "123", 1},
-      {"FillsInputWithoutTypeAsText", {{"input", "", "", "phone-number", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "5", 0},
-      {"FillRefusedOnTextarea", {{"textarea", "", "phone-number", "phone-number", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "5", -1},
-      {"FillRefusedOnHidden", {{"input", "hidden", "phone-number", "phone-number", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "5", -1},
-      {"FillRefusedOnTel", {{"input", "tel", "", "phone-number", ""}}, Action::kFillTextBox,
-       "phone-number", 0, "", "5", -1, 0, 0},
-      {"FillRefusedOnSearch", {{"input", "search", "", "phone-number", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "5", -1, 0, 0},
-      {"FillRefusedOnEmail", {{"input", "email", "", "phone-number", ""}},
-       Action::kFillTextBox, "phone-number", 0, "", "5", -1, 0, 0},
-      {"FillSkipsOneMatchByName",
-       {{"input", "text", "n", "", ""}, {"input", "text", "n", "", ""}}, Action::kFillTextBox,
-       "n", 1, "", "x", 1},
-      {"TextBoxNeverLooksAtButtonElements", {{"button", "button", "phone-number", "", ""}},
-       Action::kFindTextBox, "phone-number", 0, "", "", -1},
-      {"IdMatchBeforeLaterNameMatch",
-       {{"input", "text", "", "k", ""}, {"input", "text", "k", "", ""}}, Action::kFindTextBox,
-       "k", 0, "", "", 0},
-      {"TitleMatches", {{"input", "text", "a", "b", ""}, {"input", "text", "", "", "k"}},
-       Action::kFindTextBox, "k", 0, "", "", 1},
-      {"CaseMatters", {{"input", "text", "Phone-Number", "", ""}}, Action::kFindTextBox,
-       "phone-number", 0, "", "", -1},
-      {"EmptyKeyMatchesElementWithEmptyName", {{"input", "text", "", "x", ""}},
-       Action::kFindTextBox, "", 0, "", "", 0},
-      {"NonCandidatesAreNotCounted",
-       {{"input", "checkbox", "", "", ""}, {"input", "text", "a", "a", "a"},
-        {"input", "text", "b", "b", "b"}},
-       Action::kFindTextBox, "2", 0, "", "", 2},
-      {"KeyBeyondInt32NeverMatchesByPosition", {{"input", "text", "a", "a", "a"}},
-       Action::kFindTextBox, "99999999999", 0, "", "", -1},
-      {"ExponentKeyNeverMatchesByPosition", {{"input", "text", "a", "a", "a"}},
-       Action::kFindTextBox, "1e12", 0, "", "", -1},
-      {"ExponentKeyWithinRangeMatchesByPosition",
-       {{"input", "text", "a", "a", "a"}, {"input", "text", "b", "b", "b"}},
-       Action::kFindTextBox, "2e0", 0, "", "", 1},
-      {"KeyWithFractionTruncates", {{"input", "text", "a", "a", "a"}}, Action::kFindTextBox,
-       "1.9", 0, "", "", 0},
-      {"NegativeKeyNeverMatchesByPosition", {{"input", "text", "a", "a", "a"}},
-       Action::kFindTextBox, "-1", 0, "", "", -1},
-      {"NoElementsFindsNothing", {}, Action::kFindTextBox, "phone-number", 0, "", "", -1},
+      Fill("FillsFirstTextInputById", {{"input", "text", "", phone}}, phone, "+8613800138000", 0),
+      Fill("FillsEmptyText", {{"input", "text", phone, phone}}, phone, "", 0),
+      Fill("FillsPasswordInput", {{"input", "checkbox", phone}, {"input", "password", phone}},
+           phone, "123", 1),
+      Fill("FillsInputWithoutTypeAsText", {{"input", "", "", phone}}, phone, "5", 0),
+      Fill("FillRefusedOnTextarea", {{"textarea", "", phone, phone}}, phone, "5", -1),
+      Fill("FillRefusedOnHidden", {{"input", "hidden", phone, phone}}, phone, "5", -1),
+      BelowMode10(Fill("FillRefusedOnTel", {{"input", "tel", "", phone}}, phone, "5", -1), 0),
+      BelowMode10(Fill("FillRefusedOnSearch", {{"input", "search", "", phone}}, phone, "5", -1), 0),
+      BelowMode10(Fill("FillRefusedOnEmail", {{"input", "email", "", phone}}, phone, "5", -1), 0),
+      Fill("FillSkipsOneMatchByName", {{"input", "text", "n"}, {"input", "text", "n"}}, "n", "x", 1,
+           1),
+      Row("TextBoxNeverLooksAtButtonElements", {{"button", "button", phone}}, kFindTextBox, phone,
+          -1),
+      Row("IdMatchBeforeLaterNameMatch", {{"input", "text", "", "k"}, {"input", "text", "k"}},
+          kFindTextBox, "k", 0),
+      Row("TitleMatches", {{"input", "text", "a", "b"}, {"input", "text", "", "", "k"}},
+          kFindTextBox, "k", 1),
+      Row("CaseMatters", {{"input", "text", "Phone-Number"}}, kFindTextBox, phone, -1),
+      Row("EmptyKeyMatchesElementWithEmptyName", {{"input", "text", "", "x"}}, kFindTextBox, "", 0),
+      Row("NonCandidatesAreNotCounted", {{"input", "checkbox"}, a, b}, kFindTextBox, "2", 2),
+      Row("KeyBeyondInt32NeverMatchesByPosition", {a}, kFindTextBox, "99999999999", -1),
+      Row("ExponentKeyNeverMatchesByPosition", {a}, kFindTextBox, "1e12", -1),
+      Row("ExponentKeyWithinRangeMatchesByPosition", {a, b}, kFindTextBox, "2e0", 1),
+      Row("KeyWithFractionTruncates", {a}, kFindTextBox, "1.9", 0),
+      Row("NegativeKeyNeverMatchesByPosition", {a}, kFindTextBox, "-1", -1),
+      Row("NoElementsFindsNothing", {}, kFindTextBox, phone, -1),
       // Buttons.
-      {"ClicksInputButtonById", {phoneText, dialButton}, Action::kClickButton, "ext-gen69", 0,
-       "", "", 1},
-      {"ClicksButtonElementAfterInputs",
-       {{"button", "button", "", "ext-gen69", ""}, {"input", "submit", "x", "", ""}},
-       Action::kClickButton, "ext-gen69", 0, "", "", 0},
-      {"InputsComeBeforeButtonElements",
-       {{"button", "button", "", "ext-gen69", ""}, {"input", "reset", "", "ext-gen69", ""}},
-       Action::kClickButton, "ext-gen69", 0, "", "", 1},
-      {"ButtonElementWithoutTypeIsSubmit", {{"button", "", "ext-gen69", "", ""}},
-       Action::kClickButton, "ext-gen69", 0, "", "", 0},
-      {"ClickRefusedOnLink", {{"a", "", "ext-gen69", "ext-gen69", ""}}, Action::kClickButton,
-       "ext-gen69", 0, "", "", -1},
-      {"ClickRefusedOnDiv", {{"div", "", "", "ext-gen69", ""}}, Action::kClickButton,
-       "ext-gen69", 0, "", "", -1},
-      {"ClickRefusedOnTextInput", {{"input", "text", "", "ext-gen69", ""}},
-       Action::kClickButton, "ext-gen69", 0, "", "", -1},
-      {"ClickSkipsOneMatch",
-       {{"input", "button", "b", "", ""}, {"button", "button", "b", "", ""}},
-       Action::kClickButton, "b", 1, "", "", 1},
-      {"PositionTwoCrossesFromInputsToButtons",
-       {{"input", "submit", "x", "", ""}, {"input", "text", "y", "", ""},
-        {"button", "button", "z", "", ""}},
-       Action::kFindButton, "2", 0, "", "", 2},
-      {"PositionMatchIgnoresRemainingSkips",
-       {{"input", "text", "k", "", ""}, {"input", "text", "q", "", ""}},
-       Action::kFindTextBox, "2", 5, "", "", 1},
+      Row("ClicksInputButtonById", {{"input", "text", phone, phone}, {"input", "button", "", dial}},
+          kClickButton, dial, 1),
+      Row("ClicksButtonElementAfterInputs", {{"button", "button", "", dial}, {"input", "submit", "x"}},
+          kClickButton, dial, 0),
+      Row("InputsComeBeforeButtonElements",
+          {{"button", "button", "", dial}, {"input", "reset", "", dial}}, kClickButton, dial, 1),
+      Row("ButtonElementWithoutTypeIsSubmit", {{"button", "", dial}}, kClickButton, dial, 0),
+      Row("ClickRefusedOnLink", {{"a", "", dial, dial}}, kClickButton, dial, -1),
+      Row("ClickRefusedOnDiv", {{"div", "", "", dial}}, kClickButton, dial, -1),
+      Row("ClickRefusedOnTextInput", {{"input", "text", "", dial}}, kClickButton, dial, -1),
+      Row("ClickSkipsOneMatch", {{"input", "button", "b"}, {"button", "button", "b"}}, kClickButton,
+          "b", 1, 1),
+      Row("PositionTwoCrossesFromInputsToButtons",
+          {{"input", "submit", "x"}, {"input", "text", "y"}, {"button", "button", "z"}}, kFindButton,
+          "2", 2),
+      Row("PositionMatchIgnoresRemainingSkips", {{"input", "text", "k"}, {"input", "text", "q"}},
+          kFindTextBox, "2", 1, 5),
       // The search itself, with its position counter.
-      {"PositionCounterHoldsFoundPosition",
-       {{"input", "hidden", "", "", ""}, {"input", "text", "a", "", ""},
-        {"input", "text", "k", "", ""}},
-       Action::kFindFormElement, "k", 0, "text|password|file", "", 2, 2},
-      {"PositionCounterIsMinusOneOnFailure",
-       {{"input", "text", "a", "", ""}, {"input", "text", "b", "", ""}},
-       Action::kFindFormElement, "k", 0, "text|password|file", "", -1, -1},
-      {"FilterWithoutButtonSkipsButtonElements",
-       {{"button", "submit", "k", "", ""}}, Action::kFindFormElement, "k", 0, "submit", "", -1,
-       -1},
-      {"FilterIsSearchedAsPlainText", {{"input", "text", "k", "", ""}},
-       Action::kFindFormElement, "k", 0, "context", "", 0, 1},
-      {"SkipCountCarriesIntoButtonPhase",
-       {{"input", "button", "k", "", ""}, {"button", "button", "k", "", ""}},
-       Action::kFindFormElement, "k", 1, "button", "", 1, 2},
+      Search("PositionCounterHoldsFoundPosition",
+             {{"input", "hidden"}, {"input", "text", "a"}, {"input", "text", "k"}},
+             "text|password|file", 2, 2),
+      Search("PositionCounterIsMinusOneOnFailure", {{"input", "text", "a"}, {"input", "text", "b"}},
+             "text|password|file", -1, -1),
+      Search("FilterWithoutButtonSkipsButtonElements", {{"button", "submit", "k"}}, "submit", -1, -1),
+      Search("FilterIsSearchedAsPlainText", {{"input", "text", "k"}}, "context", 0, 1),
+      Search("SkipCountCarriesIntoButtonPhase", {{"input", "button", "k"}, {"button", "button", "k"}},
+             "button", 1, 2, 1),
   };
   // clang-format on
 }

@@ -8,11 +8,11 @@
 namespace quillo::testing {
 
 struct PageElement {
-  std::string tag;   // "input", "button", "textarea", "a", "div", ...
-  std::string type;  // the type attribute; empty: none (inputs read "text", buttons "submit")
-  std::string name;
-  std::string id;
-  std::string title;
+  std::string tag = {};   // "input", "button", "textarea", "a", "div", ...
+  std::string type = {};  // the type attribute; empty: none (inputs read "text", buttons "submit")
+  std::string name = {};
+  std::string id = {};
+  std::string title = {};
 };
 
 // The elements as the body of an HTML page (UTF-8), each with a data-index attribute.
