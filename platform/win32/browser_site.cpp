@@ -2,6 +2,7 @@
 
 #include <exdispid.h>
 #include <shellapi.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <climits>
@@ -360,7 +361,12 @@ HRESULT BrowserSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameter
     return DISP_E_TYPEMISMATCH;
   }
   *V_BOOLREF(&cancel) = VARIANT_TRUE;  // no window of ours ever opens
-  if (id == DISPID_NEWWINDOW3) NewWindow(&parameters->rgvarg[0]);
+  // Only a window the user asked for (NWMF_USERINITED in dwFlags) goes anywhere.
+  const VARIANT& flags = parameters->rgvarg[2];
+  if (id == DISPID_NEWWINDOW3 && parameters->cArgs == 5 && V_VT(&flags) == VT_I4 &&
+      (V_I4(&flags) & NWMF_USERINITED) != 0) {
+    NewWindow(&parameters->rgvarg[0]);
+  }
   return S_OK;
 }
 

@@ -212,8 +212,9 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
         },
         Main(), button);
   };
-  auto newWindow = [&](size_t box, const wchar_t* url) {
-    return std::string(Stub(box).NewWindow(url) ? "cancelled" : "opened");
+  // NWMF_USERINITED | NWMF_FIRST: a window the user asked for.
+  auto newWindow = [&](size_t box, const wchar_t* url, LONG flags = 0x2 | 0x4, bool older = false) {
+    return std::string(Stub(box).NewWindow(url, flags, older) ? "cancelled" : "opened");
   };
   const char* file = std::getenv("QUILLO_OPENED_FILE");
   ASSERT_NE(file, nullptr);
@@ -245,6 +246,10 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
        [&] { return newWindow(0, L"ftp://example.org/f"); }, "cancelled"},
       {"new window from the partner page", [&] { return newWindow(0, L"https://example.org/p"); },
        "cancelled"},
+      {"new window the user did not ask for, from the partner page",
+       [&] { return newWindow(0, L"https://example.org/u", 0x4); }, "cancelled"},
+      {"new window from an older control, from the partner page",
+       [&] { return newWindow(0, L"https://example.org/2", 0x2, true); }, "cancelled"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.call(), c.expected) << c.name;
   // Only the partner page's web address went to the user's browser.

@@ -46,8 +46,9 @@ class ControlStub final : public IOleObject,
   const std::string& withoutOle() const { return withoutOle_; }
   ULONG references() const { return references_; }  // handed out and not released
 
-  // Fires NewWindow3 as the control does for url; true when a sink cancelled it.
-  bool NewWindow(const std::wstring& url) {
+  // Fires NewWindow3 as the control does for url with flags or, from an older control,
+  // NewWindow2, which has neither; true when a sink cancelled it.
+  bool NewWindow(const std::wstring& url, LONG flags, bool older = false) {
     if (!sink_) return false;
     IDispatch* window = nullptr;
     VARIANT_BOOL cancel = VARIANT_FALSE;
@@ -57,14 +58,14 @@ class ControlStub final : public IOleObject,
     V_VT(&arguments[3]) = VT_BYREF | VT_BOOL;
     V_BOOLREF(&arguments[3]) = &cancel;
     V_VT(&arguments[2]) = VT_I4;
-    V_I4(&arguments[2]) = 0x2 | 0x4;  // NWMF_USERINITED | NWMF_FIRST
+    V_I4(&arguments[2]) = flags;
     V_VT(&arguments[1]) = VT_BSTR;
     V_BSTR(&arguments[1]) = SysAllocString(L"http://127.0.0.1/page.html");
     V_VT(&arguments[0]) = VT_BSTR;
     V_BSTR(&arguments[0]) = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
-    DISPPARAMS parameters{arguments.data(), nullptr, 5, 0};
-    sink_->Invoke(DISPID_NEWWINDOW3, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr,
-                  nullptr);
+    DISPPARAMS parameters{older ? &arguments[3] : arguments.data(), nullptr, older ? 2u : 5u, 0};
+    sink_->Invoke(older ? DISPID_NEWWINDOW2 : DISPID_NEWWINDOW3, IID_NULL, 0, DISPATCH_METHOD,
+                  &parameters, nullptr, nullptr, nullptr);
     return cancel == VARIANT_TRUE;
   }
 

@@ -402,6 +402,47 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   EXPECT_EQ(page.com.liveReferences(), 1);
 }
 
+// Counts the blocks of the task allocator still held: BSTRs among them, since OANOCACHE=1
+// keeps oleaut32 from caching those freed ("IMallocSpy", Microsoft's COM reference).
+class AllocationSpy final : public IMallocSpy {
+ public:
+  AllocationSpy() { registered_ = CoRegisterMallocSpy(this); }
+  ~AllocationSpy() { CoRevokeMallocSpy(); }
+  HRESULT registered() const { return registered_; }
+  long held() const { return held_; }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IMallocSpy ? this : nullptr;
+    return *out != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
+  void* STDMETHODCALLTYPE PostAlloc(void* block) override {
+    held_ += block != nullptr;
+    return block;
+  }
+  void* STDMETHODCALLTYPE PreFree(void* block, WINBOOL spied) override {
+    held_ -= block != nullptr && spied;
+    return block;
+  }
+  void STDMETHODCALLTYPE PostFree(WINBOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* block, SIZE_T size, void** out, WINBOOL) override {
+    *out = block;
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* block, WINBOOL) override { return block; }
+  void* STDMETHODCALLTYPE PreGetSize(void* block, WINBOOL) override { return block; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, WINBOOL) override { return size; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* block, WINBOOL) override { return block; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, WINBOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+ private:
+  HRESULT registered_;
+  long held_ = 0;
+};
+
 TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
   Page page({{"input", "text", "n", "i", "t"}});
   page.dom.Reject("title");
@@ -432,7 +473,13 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
       {"call of another object's method",
        [&] { return object.Call("item", std::span(&argument, 1)); }, "rejected"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
+  for (const Case& c : cases) {
+    // What a call hands back, the page's exception texts too, is freed on every path.
+    const AllocationSpy spy;
+    ASSERT_EQ(spy.registered(), S_OK);
+    EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
+    EXPECT_EQ(spy.held(), 0) << c.name;
+  }
   EXPECT_EQ(page.dom.value(0), "x");
   EXPECT_EQ(page.dom.clicks(0), 1);
 }
