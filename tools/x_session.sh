@@ -19,6 +19,9 @@ if [[ -z "$display" ]]; then
   exit 1
 fi
 export DISPLAY=":$display"
+# What runs in this session carries its mark: a session in another network namespace can have
+# the same display number.
+export QUILLO_X_SESSION="$$.$(date +%s%N)"
 # wmctrl answers once openbox manages the screen. Now and then, right after Xvfb has said it
 # is ready, openbox cannot open the display and ends at once; it is then started again. A
 # command never runs without a window manager: windows would get no frame to close them by.
@@ -44,13 +47,13 @@ fi
 
 "$@"
 code=$?
-# Whatever the command left running on this display (a program whose test was cut short)
+# Whatever the command left running in this session (a program whose test was cut short)
 # goes with it, so that it cannot spin on after its X server is gone.
 for environ in /proc/[0-9]*/environ; do
   pid=${environ#/proc/}
   pid=${pid%/environ}
   [[ "$pid" == "$$" || "$pid" == "$openbox" ]] && continue
-  if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qx "DISPLAY=$DISPLAY"; then
+  if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qx "QUILLO_X_SESSION=$QUILLO_X_SESSION"; then
     kill -9 "$pid" 2>/dev/null
   fi
 done
