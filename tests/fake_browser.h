@@ -5,7 +5,7 @@
 #include <string>
 
 #include "automation.h"
-#include "fake_dom.h"
+#include "fake_page.h"
 #include "window_registry.h"
 
 namespace quillo::testing {
@@ -30,7 +30,7 @@ class RegistryWindow {
 
 // A handler for the browser's document window: answers "WM_HTML_GETOBJECT" with the
 // page's document, and nothing else. It holds no reference between requests.
-inline registry::MessageHandler AnswerDocument(FakeDom& dom) {
+inline registry::MessageHandler AnswerDocument(FakePage& dom) {
   return [&dom](const registry::Message& message) -> std::optional<LRESULT> {
     if (message.id != RegisterWindowMessageA("WM_HTML_GETOBJECT")) return std::nullopt;
     return registry::LresultFromObject(dom.Document());
@@ -39,7 +39,7 @@ inline registry::MessageHandler AnswerDocument(FakeDom& dom) {
 
 class FakeBrowser {
  public:
-  explicit FakeBrowser(FakeDom& dom)
+  explicit FakeBrowser(FakePage& dom)
       : outer_("Shell Embedding"),
         view_("Shell DocObject View", outer_.get()),
         server_("Internet Explorer_Server", view_.get(), AnswerDocument(dom)) {}

@@ -5,7 +5,7 @@
 
 #include "binding_cases.h"
 #include "fake_browser.h"
-#include "fake_dom.h"
+#include "fake_page.h"
 #include "gui_runtime.h"
 #include "web_page_operator.h"
 
@@ -40,10 +40,10 @@ class RegistryWindows : public WindowsUnderTest {
   std::int32_t Destroyed() override { return RegistryWindow("Gone").handle(); }
   std::int32_t BrowserBefore() override { return browserBefore_.outer(); }
   bool Holds(const AutomationObject& document, Held page) override {
-    FakeDom* dom = page == Held::kFirstPage    ? &first_
-                   : page == Held::kSecondPage ? &second_
-                   : page == Held::kPageBefore ? &before_
-                                               : nullptr;
+    FakePage* dom = page == Held::kFirstPage    ? &first_
+                    : page == Held::kSecondPage ? &second_
+                    : page == Held::kPageBefore ? &before_
+                                                : nullptr;
     return dom == nullptr ? document.IsEmpty() : document.get() == dom->Document().get();
   }
   int LiveReferences() override {
@@ -51,13 +51,13 @@ class RegistryWindows : public WindowsUnderTest {
   }
 
  private:
-  FakeDom first_, second_, before_;
+  FakePage first_, second_, before_;
   FakeBrowser browserBefore_{before_};
   std::vector<std::unique_ptr<RegistryWindow>> made_;
 };
 
 TEST(WebPageOperatorTest, BindOnServerWindowAsksItDirectly) {
-  FakeDom dom;
+  FakePage dom;
   std::optional<registry::Message> sent;
   RegistryWindow server("Internet Explorer_Server", nullptr,
                         [&sent, answer = AnswerDocument(dom)](const registry::Message& message) {
@@ -78,8 +78,8 @@ TEST(WebPageOperatorTest, BindOnServerWindowAsksItDirectly) {
 }
 
 TEST(WebPageOperatorTest, RepeatedBindsLeakNothingAndFollowNavigation) {
-  FakeDom before;
-  FakeDom after;
+  FakePage before;
+  FakePage after;
   AutomationObject shown = before.Document();
   RegistryWindow outer("Outer");
   RegistryWindow server("Internet Explorer_Server", outer.get(),
@@ -102,7 +102,7 @@ TEST(WebPageOperatorTest, RepeatedBindsLeakNothingAndFollowNavigation) {
 
 // Each operator, made or copied, initialises COM once and undoes it as it goes.
 TEST(WebPageOperatorTest, DocumentAccessorsAndCopy) {
-  FakeDom dom;
+  FakePage dom;
   FakeBrowser browser(dom);
   const int initialised = registry::CoInitializeCount();
   const int uninitialised = registry::CoUninitializeCount();
@@ -141,7 +141,7 @@ TEST(WebPageOperatorTest, SearchOnEmptyDocumentOrRejectingPageFindsNothing) {
   EXPECT_FALSE(unbound.ClickButton("ext-gen69", 0));
 
   for (const char* rejected : {"body", "all", "tags", "length", "item", "type", "value"}) {
-    FakeDom dom({{"input", "text", "phone-number", "", ""}});
+    FakePage dom({{"input", "text", "phone-number", "", ""}});
     dom.Reject(rejected);
     {
       FakeBrowser browser(dom);
@@ -156,7 +156,7 @@ TEST(WebPageOperatorTest, SearchOnEmptyDocumentOrRejectingPageFindsNothing) {
 
 TEST(WebPageOperatorTest, LengthsThatDoNotFitAreClamped) {
   for (double length : {std::nan(""), -5.0, 1e300, -1e300, 2.7}) {
-    FakeDom dom({{"input", "text", "a", "", ""}, {"input", "text", "k", "", ""}});
+    FakePage dom({{"input", "text", "a", "", ""}, {"input", "text", "k", "", ""}});
     dom.OverrideLength(length);
     FakeBrowser browser(dom);
     WebPageOperator op;
@@ -174,9 +174,9 @@ TEST(WebPageOperatorTest, ElementsRemovedDuringWalkAreSkippedSafely) {
   };
   // The collection is live: it shifts under the walk, and the length was read once.
   for (const Case c : {Case{0, 2}, Case{2, -1}, Case{1, 2}}) {
-    FakeDom dom({{"input", "text", "a", "", ""},
-                 {"input", "text", "b", "", ""},
-                 {"input", "text", "k", "", ""}});
+    FakePage dom({{"input", "text", "a", "", ""},
+                  {"input", "text", "b", "", ""},
+                  {"input", "text", "k", "", ""}});
     dom.OnItem([&dom, &c](int index) {
       if (index == 1) dom.Remove(c.removed);
     });
@@ -192,7 +192,7 @@ TEST(WebPageOperatorTest, ElementsRemovedDuringWalkAreSkippedSafely) {
 }
 
 TEST(WebPageOperatorTest, HandlerThatBindsAgainDuringSearchIsSafe) {
-  FakeDom dom;
+  FakePage dom;
   RegistryWindow outer("Outer");
   RegistryWindow a("A", outer.get());
   RegistryWindow b("B", outer.get());
@@ -212,7 +212,7 @@ TEST(WebPageOperatorTest, HandlerThatBindsAgainDuringSearchIsSafe) {
 }
 
 TEST(WebPageOperatorTest, HandlerThatDestroysWindowsDuringSearchIsSafe) {
-  FakeDom dom;
+  FakePage dom;
   RegistryWindow outer("Outer");
   RegistryWindow a("A", outer.get());
   auto b = std::make_unique<RegistryWindow>("B", outer.get());

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "fake_browser.h"
-#include "fake_dom.h"
+#include "fake_page.h"
 #include "operator_case_runner.h"
 
 namespace quillo::testing {
@@ -13,20 +13,20 @@ namespace {
 
 class FakePageUnderTest : public PageUnderTest {
  public:
-  explicit FakePageUnderTest(FakeDom& dom) : dom_(dom) {}
+  explicit FakePageUnderTest(FakePage& dom) : dom_(dom) {}
   int IndexOf(const AutomationObject& element) override { return dom_.IndexOf(element); }
   std::string ValueOf(int index) override { return dom_.value(index); }
   int ClicksOf(int index) override { return dom_.clicks(index); }
   std::vector<std::string> EventsOf(int index) override { return dom_.events(index); }
 
  private:
-  FakeDom& dom_;
+  FakePage& dom_;
 };
 
 class OperatorCaseTest : public ::testing::TestWithParam<OperatorCase> {};
 
 TEST_P(OperatorCaseTest, FindsFillsAndClicksTheExpectedElement) {
-  FakeDom dom(GetParam().page);
+  FakePage dom(GetParam().page);
   {
     FakeBrowser browser(dom);
     WebPageOperator op;

@@ -6,7 +6,7 @@
 
 #include "automation.h"
 #include "fake_browser.h"
-#include "fake_dom.h"
+#include "fake_page.h"
 #include "window_registry.h"
 
 namespace quillo::testing {
@@ -24,7 +24,7 @@ TEST(AutomationObjectTest, EmptyObjectFailsQuietly) {
 }
 
 TEST(AutomationObjectTest, RejectedCallsFailQuietly) {
-  FakeDom dom({{"input", "text", "n", "i", "t"}});
+  FakePage dom({{"input", "text", "n", "i", "t"}});
   for (const char* name : {"body", "all", "tags", "item", "id", "value", "click"}) dom.Reject(name);
   {
     AutomationObject document = dom.Document();
@@ -39,7 +39,7 @@ TEST(AutomationObjectTest, RejectedCallsFailQuietly) {
 }
 
 TEST(AutomationObjectTest, ReadsConvertBetweenTextAndNumber) {
-  FakeDom dom({{"input", "text", "42", "7.5", ""}});
+  FakePage dom({{"input", "text", "42", "7.5", ""}});
   AutomationObject all = dom.Document().GetObject("body").GetObject("all");
   AutomationObject element = all.CallObject("item", 0.0);
   EXPECT_EQ(element.GetNumber("name"), 42);
@@ -65,7 +65,7 @@ TEST(AutomationObjectTest, ReadsConvertBetweenTextAndNumber) {
 }
 
 TEST(AutomationObjectTest, CopiesMovesAndReleasesCountReferences) {
-  FakeDom dom;
+  FakePage dom;
   {
     AutomationObject a = dom.Document();
     AutomationObject b = a;
@@ -86,7 +86,7 @@ TEST(AutomationObjectTest, CopiesMovesAndReleasesCountReferences) {
 }
 
 TEST(AutomationObjectTest, ReceiveReleasesWhatWasHeld) {
-  FakeDom dom;
+  FakePage dom;
   AutomationObject held = dom.Document();
   {
     AutomationObject::OutSlot slot = held.Receive();
@@ -176,7 +176,7 @@ TEST(WindowRegistryTest, SendMessageTimeoutLeavesReplyAloneWithoutAnswer) {
 }
 
 TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAndAnswersOnce) {
-  FakeDom dom;
+  FakePage dom;
   const IID other = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
   {
     void* object = &dom;
@@ -198,7 +198,7 @@ TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAndAnswersOnce) {
 }
 
 TEST(WindowRegistryTest, UnclaimedResultsAreNotKeptForever) {
-  FakeDom dom;
+  FakePage dom;
   for (int i = 0; i < 100; ++i) registry::LresultFromObject(dom.Document());
   EXPECT_LE(dom.liveReferences(), 16);
   registry::ForgetUnclaimedResults();

@@ -7,7 +7,7 @@
 
 #include "engine_fixture.h"
 #include "fake_browser.h"
-#include "fake_dom.h"
+#include "fake_page.h"
 #include "page_bridge.h"
 #include "web_page_operator.h"
 
@@ -49,7 +49,7 @@ TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
       e = {pick(tags), pick(types), pick(keys), pick(keys), pick(keys)};
     SCOPED_TRACE(ToHtml(elements));
     ASSERT_TRUE(page_->LoadBody(QString::fromStdString(ToHtml(elements))));
-    FakeDom dom(elements);
+    FakePage dom(elements);
     FakeBrowser browser(dom);
     WebPageOperator engine;
     WebPageOperator fake;

@@ -16,9 +16,8 @@
 
 #include "automation_win32.h"
 #include "binding_cases.h"
-#include "com_page.h"
 #include "control_stub.h"
-#include "fake_dom.h"
+#include "fake_page.h"
 #include "gui_runtime.h"
 #include "operator_case_runner.h"
 #include "scoped_win.h"
@@ -32,13 +31,7 @@ using win32::ScopedKernelHandle;
 using win32::ScopedVariant;
 using win32::ScopedWindow;
 
-// A fake page and its face over IDispatch, in a document mode.
-struct Page {
-  explicit Page(const std::vector<PageElement>& elements = {}, int mode = 11)
-      : dom(elements), com(dom, mode) {}
-  FakeDom dom;
-  ComPage com;
-};
+using Page = FakePage;
 
 // How a browser document window answers the document request: with its page's document,
 // or with a plain reply.
@@ -53,7 +46,7 @@ LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM 
   if (message != request || answer == nullptr)
     return DefWindowProcW(window, message, wParam, lParam);
   if (answer->page == nullptr) return answer->reply;
-  return LresultFromObject(IID_IUnknown, wParam, answer->page->com.document());
+  return LresultFromObject(IID_IUnknown, wParam, answer->page->document());
 }
 
 constexpr wchar_t kServer[] = L"Internet Explorer_Server";
@@ -66,16 +59,16 @@ HINSTANCE ModuleFor(const std::wstring& className) {
 
 bool Is(const AutomationObject& object, Page* page) {
   const void* dispatch = win32::DispatchOf(object);
-  return dispatch == (page != nullptr ? static_cast<const void*>(page->com.document()) : nullptr);
+  return dispatch == (page != nullptr ? static_cast<const void*>(page->document()) : nullptr);
 }
 
 class PageOfDocument : public PageUnderTest {
  public:
   explicit PageOfDocument(Page& page) : page_(page) {}
-  int IndexOf(const AutomationObject& element) override { return page_.com.IndexOf(element); }
-  std::string ValueOf(int index) override { return page_.dom.value(index); }
-  int ClicksOf(int index) override { return page_.dom.clicks(index); }
-  std::vector<std::string> EventsOf(int index) override { return page_.dom.events(index); }
+  int IndexOf(const AutomationObject& element) override { return page_.IndexOf(element); }
+  std::string ValueOf(int index) override { return page_.value(index); }
+  int ClicksOf(int index) override { return page_.clicks(index); }
+  std::vector<std::string> EventsOf(int index) override { return page_.events(index); }
 
  private:
   Page& page_;
@@ -138,8 +131,8 @@ std::string Describe(const VARIANT& variant, Page& page) {
     case VT_R8:
       return "R8 " + Number(V_R8(&variant));
     case VT_DISPATCH:
-      return V_DISPATCH(&variant) == static_cast<void*>(page.com.document()) ? "the document"
-                                                                             : "an object";
+      return V_DISPATCH(&variant) == static_cast<void*>(page.document()) ? "the document"
+                                                                         : "an object";
     case VT_BSTR: {
       if (V_BSTR(&variant) == nullptr) return "BSTR null";
       std::string out = "BSTR";
@@ -223,8 +216,7 @@ class RealWindows : public WindowsUnderTest {
                                                     : nullptr);
   }
   int LiveReferences() override {
-    return first_.com.liveReferences() + second_.com.liveReferences() +
-           before_.com.liveReferences();
+    return first_.liveReferences() + second_.liveReferences() + before_.liveReferences();
   }
 
  private:
@@ -256,13 +248,13 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
       } else if (filled) {
         told = {"fireEvent(onchange)"};
       }
-      EXPECT_EQ(page.com.eventCalls(), told);
+      EXPECT_EQ(page.eventCalls(), told);
       // Only the operator's own document reference is left.
-      EXPECT_EQ(page.com.liveReferences(), 1);
+      EXPECT_EQ(page.liveReferences(), 1);
     }
-    EXPECT_EQ(page.com.liveReferences(), 0);
-    EXPECT_FALSE(page.com.overReleased());
-    EXPECT_FALSE(page.com.releasedWithoutCom());
+    EXPECT_EQ(page.liveReferences(), 0);
+    EXPECT_FALSE(page.overReleased());
+    EXPECT_FALSE(page.releasedWithoutCom());
   }
 }
 
@@ -281,8 +273,8 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
       if (copyEndsFirst) copy.reset();
       op.reset();
     }
-    EXPECT_EQ(page.com.liveReferences(), 0) << copyEndsFirst;
-    EXPECT_FALSE(page.com.releasedWithoutCom()) << copyEndsFirst;
+    EXPECT_EQ(page.liveReferences(), 0) << copyEndsFirst;
+    EXPECT_FALSE(page.releasedWithoutCom()) << copyEndsFirst;
   }
   // The window's browser controls are closed and let go before OLE ends.
   // clang-format off
@@ -313,7 +305,7 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
 
 TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   Page page;
-  IUnknown* document = page.com.document();
+  IUnknown* document = page.document();
   // Numbers of each type, made by the system from a double.
   const struct {
     VARTYPE type;
@@ -391,15 +383,15 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
       {Text(), "BSTR"},
       {AutomationObject(), "null"},
       {win32::WrapUnknown(document), "the document"},
-      {page.dom.Document(), "refused"},  // the fake page's own object, of another backend
+      {page.Document(), "refused"},  // the fake page's own object, of another backend
   };
   for (const Out& c : values) {
     ScopedVariant variant;
     const bool crossed = win32::VariantFromValue(c.value, *variant.get());
     EXPECT_EQ(crossed ? Describe(*variant.get(), page) : "refused", c.expected) << c.expected;
   }
-  // Every reference the conversions took has been given back, the table's own aside.
-  EXPECT_EQ(page.com.liveReferences(), 1);
+  // Every reference the conversions took has been given back, the table's own two aside.
+  EXPECT_EQ(page.liveReferences(), 2);
 }
 
 // Counts the blocks of the task allocator still held: BSTRs among them, since OANOCACHE=1
@@ -445,12 +437,12 @@ class AllocationSpy final : public IMallocSpy {
 
 TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
   Page page({{"input", "text", "n", "i", "t"}});
-  page.dom.Reject("title");
-  const AutomationObject element = win32::WrapUnknown(page.com.document())
+  page.Reject("title");
+  const AutomationObject element = win32::WrapUnknown(page.document())
                                        .GetObject("body")
                                        .GetObject("all")
                                        .CallObject("item", 0.0);
-  ASSERT_EQ(page.com.IndexOf(element), 0);
+  ASSERT_EQ(page.IndexOf(element), 0);
   Dispatch& object = *element.get();
   const Value argument(Text("x"));
   struct Case {
@@ -480,8 +472,8 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
     EXPECT_EQ(Describe(c.call(), page), c.expected) << c.name;
     EXPECT_EQ(spy.held(), 0) << c.name;
   }
-  EXPECT_EQ(page.dom.value(0), "x");
-  EXPECT_EQ(page.dom.clicks(0), 1);
+  EXPECT_EQ(page.value(0), "x");
+  EXPECT_EQ(page.clicks(0), 1);
 }
 
 }  // namespace

@@ -1,33 +1,34 @@
-#include "com_page.h"
-
+// The fake page's IDispatch face, as the browser control serves a document in a document mode
+// (7 to 11), from Microsoft's documentation and Wine's conformance tests (which record
+// Windows' results): GetIDsOfNames matches names regardless of case and gives
+// DISP_E_UNKNOWNNAME for a name the object lacks, with the fixed ids of mshtmdid.h, a
+// collection's item being its default member (Wine's dlls/mshtml/dispex.c and tests/dom.c).
+// item(index) past the end gives S_OK and VT_NULL, a negative index E_INVALIDARG (tests/dom.c).
+// Elements have no "all" in mode 11 (MS-DOM2CE 2.1.3.1; Wine's htmlelem.c hides it there), but
+// getElementsByTagName in every mode; inputs report the types tel, search and email only from
+// mode 10 and "text" below it (tests/documentmode.js). Elements have dispatchEvent and
+// documents createEvent from mode 9 (tests/documentmode.js, elem_props and doc_props);
+// fireEvent is gone in mode 11 ("Legacy DOM events are no longer supported", Microsoft's IE11
+// compatibility notes). initEvent takes the type, whether the event bubbles and whether it can
+// be cancelled ("initEvent method", Microsoft's DOM events reference). Writes must name their
+// value DISPID_PROPERTYPUT; a call the page rejects fails with DISP_E_EXCEPTION. Arguments and
+// results are read and written here, not through the program's own VARIANT conversions.
 #include <mshtmdid.h>
 
 #include <algorithm>
 
 #include "automation_win32.h"
+#include "fake_page.h"
 
 namespace quillo::testing {
+namespace {
 
-// What the engine answers, from Microsoft's documentation and Wine's conformance tests (which
-// record Windows' results): GetIDsOfNames matches names regardless of case and gives
-// DISP_E_UNKNOWNNAME for a name the object lacks, with the fixed ids of mshtmdid.h, a
-// collection's item being its default member (Wine's dlls/mshtml/dispex.c and tests/dom.c).
-// item(index) past the end gives S_OK and VT_NULL, a negative index E_INVALIDARG (tests/dom.c).
-// Elements have no "all" in document mode 11 (MS-DOM2CE 2.1.3.1; Wine's htmlelem.c hides it
-// there), but getElementsByTagName in every mode; inputs report the types tel, search and
-// email only from mode 10 and "text" below it (tests/documentmode.js). Events: elements have
-// dispatchEvent and documents createEvent from mode 9 (tests/documentmode.js, elem_props and
-// doc_props); fireEvent is gone in mode 11 ("Legacy DOM events are no longer supported",
-// Microsoft's IE11 compatibility notes). initEvent takes the type, whether the event bubbles
-// and whether it can be cancelled ("initEvent method", Microsoft's DOM events reference).
-struct ComPage::Member {
+struct Member {
   const char* name;
   DISPID id;
   int firstMode = 7;
   int lastMode = 11;
 };
-
-namespace {
 
 // mshtmdid.h's ids are unsigned.
 constexpr DISPID Id(unsigned long raw) { return static_cast<DISPID>(raw); }
@@ -39,9 +40,8 @@ bool SameName(std::string_view a, std::string_view b) {
   });
 }
 
-}  // namespace
-
-const std::vector<ComPage::Member>& ComPage::MembersOf(std::string_view kind) {
+const std::vector<Member>& MembersOf(const FakePage::Node& node) {
+  using Kind = FakePage::Node::Kind;
   static const std::vector<Member> document = {
       {"body", Id(DISPID_IHTMLDOCUMENT2_BODY)},
       {"createEvent", Id(DISPID_IDOCUMENTEVENT_CREATEEVENT), 9}};
@@ -70,26 +70,33 @@ const std::vector<ComPage::Member>& ComPage::MembersOf(std::string_view kind) {
     members.push_back({"value", Id(DISPID_IHTMLINPUTELEMENT_VALUE)});
     return members;
   }();
-  if (kind == "#document") return document;
-  if (kind == "#event") return event;
-  if (kind == "#collection") return collection;
-  if (kind == "input" || kind == "button" || kind == "textarea") return control;
-  if (kind == "select" || kind == "a" || kind == "form") return named;
+  if (node.kind == Kind::kDocument) return document;
+  if (node.kind == Kind::kEvent) return event;
+  if (node.kind == Kind::kCollection) return collection;
+  if (node.Is({"input", "button", "textarea"})) return control;
+  if (node.Is({"select", "a", "form"})) return named;
   return element;
 }
 
-class ComPage::Object : public IHTMLDocument {
+}  // namespace
+
+// One node's face; its references are the node's.
+class ComFace final : public IHTMLDocument {
  public:
-  Object(ComPage& page, AutomationObject inner, const std::vector<Member>& members)
-      : page_(page), inner_(std::move(inner)), members_(members) {}
-  virtual ~Object() = default;
-  const AutomationObject& inner() const { return inner_; }
+  ComFace(FakePage& page, FakePage::Node& node) : page_(page), node_(node) {}
+
+  static IDispatch* Of(FakePage& page, FakePage::Node& node) {
+    if (node.face == nullptr) {
+      node.face = page.faces_.emplace_back(std::make_shared<ComFace>(page, node)).get();
+    }
+    return node.face;
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (iid != IID_IUnknown && iid != IID_IDispatch &&
-        !(iid == IID_IHTMLDocument && this == page_.document_)) {
+        !(iid == IID_IHTMLDocument && node_.kind == FakePage::Node::Kind::kDocument)) {
       return E_NOINTERFACE;
     }
     *out = static_cast<IHTMLDocument*>(this);
@@ -97,22 +104,22 @@ class ComPage::Object : public IHTMLDocument {
     return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override {
-    ++page_.live_;
-    return ++refs_;
+    node_.AddRef();
+    return 2;
   }
   ULONG STDMETHODCALLTYPE Release() override {
-    if (refs_ == 0) {
-      page_.overReleased_ = true;
-      return 0;
-    }
-    page_.Released();
-    return --refs_;
+    node_.Release();
+    return 1;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     *count = 0;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Script(IDispatch** script) override {
+    *script = nullptr;
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     std::fill(ids, ids + count, DISPID_UNKNOWN);
@@ -124,6 +131,7 @@ class ComPage::Object : public IHTMLDocument {
     ids[0] = member->id;
     return S_OK;
   }
+
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
                                    VARIANT* result, EXCEPINFO* exception, UINT*) override {
     const Member* member = Find([&](const Member& m) { return m.id == id; });
@@ -134,7 +142,7 @@ class ComPage::Object : public IHTMLDocument {
       return InvokeEvent(name, flags, *parameters, result);
     }
     std::vector<Value> arguments;
-    for (UINT i = parameters->cArgs; i > 0; --i) {
+    for (UINT i = parameters->cArgs; i > 0; --i) {  // they come last first
       const VARIANT& argument = parameters->rgvarg[i - 1];
       if (V_VT(&argument) == VT_I4)
         arguments.emplace_back(static_cast<double>(V_I4(&argument)));
@@ -145,29 +153,27 @@ class ComPage::Object : public IHTMLDocument {
       else
         return DISP_E_TYPEMISMATCH;
     }
-    std::optional<Value> answer;
+    std::optional<FakePage::Answer> answer;
     if (flags & DISPATCH_PROPERTYPUT) {
       if (arguments.size() != 1 || parameters->cNamedArgs != 1 ||
           parameters->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
         return DISP_E_PARAMNOTOPTIONAL;
       }
-      if (inner_.get()->Put(name, arguments[0])) answer = Value();
+      if (page_.Put(node_, name, arguments[0])) answer.emplace();
     } else {
       if (name == "item" && arguments.size() == 1 && std::holds_alternative<double>(arguments[0]) &&
           std::get<double>(arguments[0]) < 0) {
         return E_INVALIDARG;
       }
-      if ((flags & DISPATCH_PROPERTYGET) && arguments.empty()) answer = inner_.get()->Get(name);
-      if (!answer && (flags & DISPATCH_METHOD)) answer = inner_.get()->Call(name, arguments);
-      if (answer && name == "type" && page_.mode_ < 10) {
-        const auto* type = std::get_if<Text>(&*answer);
-        if (type != nullptr && (*type == "tel" || *type == "search" || *type == "email")) {
-          answer = Value(Text("text"));
-        }
+      if ((flags & DISPATCH_PROPERTYGET) && arguments.empty()) answer = page_.Get(node_, name);
+      if (!answer && (flags & DISPATCH_METHOD)) answer = page_.Call(node_, name, arguments);
+      const auto* type = answer && name == "type" ? std::get_if<Text>(&*answer) : nullptr;
+      if (type != nullptr && page_.mode_ < 10 &&
+          (*type == "tel" || *type == "search" || *type == "email")) {
+        answer = Text("text");
       }
     }
-    if (!answer) {
-      // As a page's script exception.
+    if (!answer) {  // as a page's script exception
       *exception = EXCEPINFO{};
       exception->bstrSource = SysAllocString(L"page");
       exception->bstrDescription = SysAllocString(L"rejected");
@@ -186,30 +192,27 @@ class ComPage::Object : public IHTMLDocument {
       V_VT(result) = VT_BSTR;
       V_BSTR(result) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.c_str()),
                                          static_cast<UINT>(wide.size()));
-    } else if (auto* object = std::get_if<AutomationObject>(&*answer);
-               object && !object->IsEmpty()) {
-      // What the object is follows from the member that gave it.
-      const bool collection = name == "all" || name == "tags" || name == "getElementsByTagName";
-      const int index = page_.dom_.IndexOf(*object);
-      const std::string kind = collection    ? "#collection"
-                               : index != -1 ? page_.dom_.element(index).tag
-                                             : "body";
-      V_VT(result) = VT_DISPATCH;
-      V_DISPATCH(result) = page_.Serve(std::move(*object), MembersOf(kind));
-      V_DISPATCH(result)->AddRef();
+    } else if (auto* node = std::get_if<FakePage::Node*>(&*answer)) {
+      Answer(result, Of(page_, **node));
     }
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_Script(IDispatch** script) override {
-    *script = nullptr;
-    return E_NOTIMPL;
-  }
-
-  Event event;  // what an event object holds
 
  private:
-  // The members that make, initialise and raise events; their arguments are read here, as
-  // the engine reads them, not through the program's conversions.
+  // An object, or for none the VARIANT_TRUE that fireEvent and dispatchEvent answer.
+  static HRESULT Answer(VARIANT* result, IDispatch* object) {
+    if (result != nullptr && object != nullptr) {
+      V_VT(result) = VT_DISPATCH;
+      V_DISPATCH(result) = object;
+      object->AddRef();
+    } else if (result != nullptr) {
+      V_VT(result) = VT_BOOL;
+      V_BOOL(result) = VARIANT_TRUE;
+    }
+    return S_OK;
+  }
+
+  // The members that make, initialise and raise events.
   HRESULT InvokeEvent(const std::string& name, WORD flags, const DISPPARAMS& parameters,
                       VARIANT* result) {
     if (flags & DISPATCH_PROPERTYPUT) return DISP_E_MEMBERNOTFOUND;
@@ -227,96 +230,56 @@ class ComPage::Object : public IHTMLDocument {
       const VARIANT* v = argument(i, VT_BOOL);
       return !v ? "?" : V_BOOL(v) ? "true" : "false";
     };
-    // An object, or for none the VARIANT_TRUE that fireEvent and dispatchEvent answer.
-    const auto answer = [result](IDispatch* object) {
-      if (result != nullptr && object != nullptr) {
-        V_VT(result) = VT_DISPATCH;
-        V_DISPATCH(result) = object;
-        object->AddRef();
-      } else if (result != nullptr) {
-        V_VT(result) = VT_BOOL;
-        V_BOOL(result) = VARIANT_TRUE;
-      }
-      return S_OK;
-    };
-    if (name == "ownerDocument") return answer(page_.document_);
+    std::vector<std::string>& calls = page_.eventCalls_;
+    if (name == "ownerDocument") return Answer(result, Of(page_, *page_.document_));
     if (name == "fireEvent") {
       const std::string type = text(0);
-      page_.eventCalls_.push_back("fireEvent(" + type + ")");
-      const bool raised = type.rfind("on", 0) == 0 && inner_.get()->RaiseEvent(type.substr(2));
-      return raised ? answer(nullptr) : E_INVALIDARG;
+      calls.push_back("fireEvent(" + type + ")");
+      const bool raised = type.rfind("on", 0) == 0 && page_.RaiseEvent(node_, type.substr(2));
+      return raised ? Answer(result, nullptr) : E_INVALIDARG;
     }
     if (name == "createEvent") {
-      page_.eventCalls_.push_back("createEvent(" + text(0) + ")");
+      calls.push_back("createEvent(" + text(0) + ")");
       if (text(0) != "HTMLEvents" && text(0) != "Event") return E_INVALIDARG;
-      return answer(page_.events_
-                        .emplace_back(std::make_unique<Object>(page_, AutomationObject(),
-                                                               MembersOf("#event")))
-                        .get());
+      return Answer(result,
+                    Of(page_, *page_.Make(FakePage::Node(page_, FakePage::Node::Kind::kEvent))));
     }
     if (name == "initEvent") {
-      page_.eventCalls_.push_back("initEvent(" + text(0) + "," + truth(1) + "," + truth(2) + ")");
+      calls.push_back("initEvent(" + text(0) + "," + truth(1) + "," + truth(2) + ")");
       if (parameters.cArgs != 3 || truth(1) == "?") return DISP_E_TYPEMISMATCH;
-      event = {text(0), truth(1) == "true", true};
+      node_.type = text(0);
+      node_.bubbles = truth(1) == "true";
+      node_.initialised = true;
       return S_OK;
     }
     // dispatchEvent: only an event this page made and initialised.
     const VARIANT* sent = argument(0, VT_DISPATCH);
-    const auto made = std::find_if(page_.events_.begin(), page_.events_.end(), [&](auto& e) {
-      return sent != nullptr && V_DISPATCH(sent) == static_cast<IDispatch*>(e.get());
+    const auto made = std::find_if(page_.nodes_.begin(), page_.nodes_.end(), [&](auto& n) {
+      return n->kind == FakePage::Node::Kind::kEvent && sent != nullptr &&
+             n->face == V_DISPATCH(sent);
     });
-    const bool known = made != page_.events_.end();
-    page_.eventCalls_.push_back("dispatchEvent(" + (known ? (*made)->event.type : "?") + ")");
-    if (!known || !(*made)->event.initialised) return E_INVALIDARG;
+    const bool known = made != page_.nodes_.end();
+    calls.push_back("dispatchEvent(" + (known ? (*made)->type : "?") + ")");
+    if (!known || !(*made)->initialised) return E_INVALIDARG;
     // The page listens on its document, which only a bubbling event reaches.
-    if ((*made)->event.bubbles) inner_.get()->RaiseEvent((*made)->event.type);
-    return answer(nullptr);
+    if ((*made)->bubbles) page_.RaiseEvent(node_, (*made)->type);
+    return Answer(result, nullptr);
   }
 
   // The member that pred picks, of those the object has in the page's mode, or nullptr.
   template <typename Pred>
   const Member* Find(Pred pred) const {
-    for (const Member& member : members_) {
+    for (const Member& member : MembersOf(node_)) {
       if (page_.mode_ < member.firstMode || page_.mode_ > member.lastMode) continue;
       if (pred(member)) return &member;
     }
     return nullptr;
   }
 
-  ComPage& page_;
-  AutomationObject inner_;
-  const std::vector<Member>& members_;
-  ULONG refs_ = 0;
+  FakePage& page_;
+  FakePage::Node& node_;
 };
 
-ComPage::ComPage(FakeDom& dom, int documentMode)
-    : dom_(dom), mode_(documentMode), document_(Serve(dom.Document(), MembersOf("#document"))) {}
-
-ComPage::~ComPage() = default;
-
-IUnknown* ComPage::document() const { return document_; }
-
-ComPage::Object* ComPage::Serve(AutomationObject inner, const std::vector<Member>& members) {
-  std::unique_ptr<Object>& served = objects_[inner.get()];
-  if (!served) served = std::make_unique<Object>(*this, std::move(inner), members);
-  return served.get();
-}
-
-void ComPage::Released() {
-  if (--live_ != 0) return;
-  APTTYPE type{};
-  APTTYPEQUALIFIER qualifier{};
-  if (CoGetApartmentType(&type, &qualifier) == CO_E_NOTINITIALIZED) releasedWithoutCom_ = true;
-}
-
-int ComPage::IndexOf(const AutomationObject& object) const {
-  const void* dispatch = win32::DispatchOf(object);
-  for (const auto& [inner, served] : objects_) {
-    if (static_cast<const void*>(static_cast<IDispatch*>(served.get())) == dispatch) {
-      return dom_.IndexOf(served->inner());
-    }
-  }
-  return -1;
-}
+IUnknown* FakePage::document() { return ComFace::Of(*this, *document_); }
 
 }  // namespace quillo::testing
