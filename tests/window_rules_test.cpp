@@ -139,10 +139,9 @@ TEST(WindowRulesTest, OnlyWebAddressesGoToTheBrowser) {
       {u"hTtP://a", true},      {u"http://", false},       {u"https://", false},
       {u"http:/a", false},      {u"http:a", false},        {u"httpx://a", false},
       {u" http://a", false},    {u"ftp://a", false},       {u"file:///etc/passwd", false},
-                                                        // clang-format on
-                                                        {u"javascript:alert(1)", false},
-                                                        {u"mailto:a@b", false},
-                                                        {u"", false}};
+      {u"javascript:alert(1)", false}, {u"mailto:a@b", false}, {u"", false},
+      {u"ftp://http://a", false}, {u"http://https://", true}};
+  // clang-format on
   for (const auto& [address, web] : rows) {
     EXPECT_EQ(IsWebAddress(address), web) << std::string(address.begin(), address.end());
   }

@@ -68,22 +68,6 @@ TEST(HostilePageTest, NavigationDuringPressNeverReachesTheNewPage) {
   EXPECT_EQ(PhoneValue(page), QString::fromLatin1(kNumber));
 }
 
-TEST(HostilePageTest, OldDocumentObjectsFailAfterNavigation) {
-  EnginePage page;
-  ASSERT_TRUE(page.Load(CallingPage()));
-  AutomationObject document = page.box().bridge().Document();
-  AutomationObject input = document.GetObject("body")
-                               .GetObject("all")
-                               .CallObject("tags", "input")
-                               .CallObject("item", 0.0);
-  ASSERT_EQ(input.GetText("id"), "phone-number");
-  ASSERT_TRUE(page.Load(CallingPage()));
-  EXPECT_FALSE(input.PutText("value", kNumber));
-  EXPECT_EQ(input.GetText("id"), "");
-  EXPECT_TRUE(document.GetObject("body").IsEmpty());
-  EXPECT_EQ(PhoneValue(page), QString());
-}
-
 TEST(HostilePageTest, ElementsRemovedDuringWalk) {
   EnginePage page;
   ASSERT_TRUE(page.LoadBody(

@@ -155,9 +155,16 @@ TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
                                      : element.PutText("value", "v");
   EXPECT_EQ(State(4), GetParam().state);
   EXPECT_EQ(done, GetParam().done);
+  // An element that is gone reads nothing, and after a load the old document reads nothing.
+  if (!done) {
+    EXPECT_EQ(element.GetText("id"), "");
+  }
+  EXPECT_EQ(op.GetDocument().GetObject("body").IsEmpty(), GetParam().script == nullptr);
 }
 
 #define FIRST(i) "document.querySelector('[data-index=\"" #i "\"]')"
+// A frame of the same origin, made for the row.
+#define FRAME "document.body.appendChild(document.createElement('iframe'))"
 const Change kChanges[] = {
     {"Renamed", FIRST(0) ".id = 'other'", false, "v/0 /0 /0 /0", true},
     {"MovedToTheEnd", "document.body.append(" FIRST(0) ")", false, "v/0 /0 /0 /0", true},
@@ -165,6 +172,10 @@ const Change kChanges[] = {
      "const e = document.createElement('input'); e.id = 'k'; document.body.prepend(e)", false,
      "v/0 /0 /0 /0", true},
     {"Removed", FIRST(0) ".remove()", false, "/0 /0 /0 /0", false},
+    {"AdoptedIntoAFrame", FRAME ".contentDocument.body.append(" FIRST(0) ")", false, "/0 /0 /0 /0",
+     false},
+    {"ButtonAdoptedIntoAFrame", FRAME ".contentDocument.body.append(" FIRST(2) ")", true,
+     "/0 /0 /0 /0", false},
     {"ReplacedByItsTwin", FIRST(0) ".outerHTML = " FIRST(0) ".outerHTML", false, "/0 /0 /0 /0",
      false},
     {"BodyRewritten", "document.body.innerHTML = document.body.innerHTML", false, "/0 /0 /0 /0",
@@ -180,6 +191,7 @@ const Change kChanges[] = {
     {"PageLoadedAgainBeforeClick", nullptr, true, "/0 /0 /0 /0", false},
 };
 #undef FIRST
+#undef FRAME
 
 INSTANTIATE_TEST_SUITE_P(RealPage, PageChangeTest, ::testing::ValuesIn(kChanges),
                          [](const auto& param) { return std::string(param.param.name); });
