@@ -2,8 +2,11 @@
 // that grow while they keep dying; a page that only failed to load stays as it is.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -150,6 +153,47 @@ TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
   EXPECT_EQ(page_->Evaluate(
                 QStringLiteral("`${document.getElementById('phone-number').value} ${clicks}`")),
             row.missing ? QVariant() : QVariant(QStringLiteral("+8613800138000 1")));
+}
+
+// A page that has stopped answering and then waits on its message is not hung, however long
+// the message stays; the hang time starts again once it is answered, and a real hang after
+// that ends the page.
+TEST_F(PageKeeperTest, MessageHoldsTheHangClockAndARealHangAfterItEndsThePage) {
+  qt::BrowserBox& box = page_->box();
+  const qt::KeeperTimings timings{300, 4000, 60000, 2500, 100};
+  box.keeper().setTimings(timings);
+  const QString path = dir_->filePath(QStringLiteral("message.html"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(
+      "<script>setTimeout(() => { const end = Date.now() + 1500; while (Date.now() < end) {}"
+      " alert('x'); while (true) {} }, 0)</script>");
+  file.close();
+  QElapsedTimer clock;
+  qint64 closed = -1, ended = -1;
+  QObject context;
+  QObject::connect(box.page(), &QWebEnginePage::renderProcessTerminated, &context,
+                   [&] { ended = clock.elapsed(); });
+  QSignalSpy loaded(box.page(), &QWebEnginePage::loadFinished);
+  box.load(QUrl::fromLocalFile(path));
+  ASSERT_TRUE(loaded.wait(10000));
+  clock.start();
+  // A call meets the page busy, before its message; the user answers the message well past
+  // the hang time, from the message's own event loop.
+  QTimer::singleShot(100, &context, [&] { EXPECT_TRUE(box.bridge().Document().IsEmpty()); });
+  QTimer::singleShot(6000, &context, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (qobject_cast<QDialog*>(widget) != nullptr && widget->isVisible()) {
+        closed = clock.elapsed();
+        widget->close();
+      }
+    }
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended >= 0; }, 20000));
+  EXPECT_GT(closed, 0) << "the page ended while its message was open, at " << ended;
+  EXPECT_GE(ended - closed, timings.hangMs - 2 * timings.probeMs) << "ended too soon after";
+  WritePage(path, 0);
+  ASSERT_TRUE(loaded.wait(10000));  // the keeper's reload
 }
 
 INSTANTIATE_TEST_SUITE_P(Keeper, PageKeeperTest, ::testing::ValuesIn(kCases),
