@@ -33,6 +33,17 @@ QString PhoneValue(EnginePage& page) {
       .toString();
 }
 
+TEST(HostilePageTest, BoxThatGoesDuringARequestEndsItQuietly) {
+  auto page = std::make_unique<EnginePage>();
+  ASSERT_TRUE(page->Load(CallingPage()));
+  const std::int32_t box = page->box().registryHandle();
+  page->KeepBusy(3000);
+  QTimer::singleShot(300, [&page] { page.reset(); });  // while the request waits on the page
+  WebPageOperator op;
+  EXPECT_FALSE(op.Bind(box));
+  EXPECT_EQ(page, nullptr);
+}
+
 TEST(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
   EnginePage page;
   ASSERT_TRUE(page.LoadBody(Inputs(300)));
