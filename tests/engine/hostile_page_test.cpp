@@ -41,7 +41,8 @@ TEST(HostilePageTest, BoxThatGoesDuringARequestEndsItQuietly) {
   QTimer::singleShot(300, [&page] { page.reset(); });  // while the request waits on the page
   WebPageOperator op;
   EXPECT_FALSE(op.Bind(box));
-  EXPECT_EQ(page, nullptr);
+  ASSERT_EQ(page, nullptr);
+  EXPECT_FALSE(op.Bind(box));  // what the box left: its windows went with it
 }
 
 TEST(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
