@@ -11,7 +11,7 @@ work=$1
 packages=$2
 run=$3
 export LC_ALL=C.UTF-8  # Wine takes the Chinese paths from the arguments as UTF-8
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$work/wineprefix"  # where wine_run.sh keeps it
 version=1.0.0
 msi="$packages/quillo-$version-win64.msi"
 zip="$packages/quillo-$version-win64.zip"
@@ -21,13 +21,15 @@ fail() {
   status=1
 }
 
-# What the prefix holds: its files and its registry keys (wine_run.sh leaves the registry
-# saved), less the empty folder and keys where Windows Installer keeps its own records.
+# What the prefix holds: its folders and files, and its registry keys with their values
+# (wine_run.sh leaves the registry saved), less the empty folder and keys where Windows
+# Installer keeps its own records and the date Wine gives its display driver at each start.
 snapshot() {
   {
     (cd "$WINEPREFIX/drive_c" && find . | sort)
-    grep -h '^\[' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | sed 's/\] [0-9]*$/]/' | sort
-  } | grep -Ev '^\./windows/Installer$|Installer(\\\\UserData\\\\S-1-5-18)?\\\\(Components|Features|Products|UpgradeCodes)\]$'
+    awk '/^\[/ { key = $0; sub(/\] [0-9]*$/, "]", key); print key; next }
+         /^"/ { print key " " $0 }' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | sort
+  } | grep -v '"DriverDateData"=' | grep -Ev '^\./windows/Installer$|Installer(\\\\UserData\\\\S-1-5-18)?\\\\(Components|Features|Products|UpgradeCodes)\]$'
 }
 # Starts the program PATH (start /wait gives its exit code; through a .lnk it would not),
 # waits for its window, closes it through its frame and checks the exit code.

@@ -16,17 +16,10 @@ fail() {
   echo "FAIL: $*" >&2
   status=1
 }
-# The probe runs beside the program in the prefix that wine_run.sh made for it, through
-# wine itself: wine_run.sh waits for the prefix's last program to end.
+# The probe runs beside the program, in the same prefix.
 probe() {
-  local out
-  out=$(mktemp)
-  WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-    timeout -k 5 60 wine "$build/bin/program_probe.exe" "$@" >"$out" 2>/dev/null </dev/null
-  local code=$?
-  tr -d '\r' <"$out"
-  rm -f "$out"
-  return $code
+  QUILLO_WINE_BESIDE=1 QUILLO_WINE_TIMEOUT=60 "$run" "$build" "$build/bin/program_probe.exe" "$@" \
+    2>/dev/null
 }
 # Wine's shell hands a page to open to winebrowser, which runs the first browser it finds on
 # the Unix PATH, xdg-open first: the stand-in writes down what it was given.
