@@ -1,7 +1,4 @@
-// Bind over window layouts, as data that both window backends run: the window registry of
-// the Linux tests and the system's real windows under Wine (binding_cases_test.cpp runs it).
-// Each case binds a new operator, and one already bound to another browser, to one window of
-// its layout.
+// Bind over window layouts, run on the Linux window registry and on real windows under Wine.
 #pragma once
 
 #include <cstdint>
@@ -91,8 +88,7 @@ inline void PrintTo(const BindCase& c, std::ostream* out) { *out << c.name; }
 class WindowsUnderTest {
  public:
   virtual ~WindowsUnderTest() = default;
-  // A window of the class below parent (0: top-level) that answers as told; it lives as long
-  // as this object. A hung one is top-level.
+  // A window of the class below parent (0: top-level; a hung one always) that answers as told.
   virtual std::int32_t Make(const char* className, std::int32_t parent, Reply reply) = 0;
   // The handle of a window that has been destroyed.
   virtual std::int32_t Destroyed() = 0;

@@ -1,5 +1,4 @@
-// Real pages in the real browser engine, for tests and benchmarks: a browser box that loads
-// a page and waits for it, and a way to read the page from its own script world.
+// Real pages in the real browser engine, for tests and benchmarks.
 #pragma once
 
 #include <QApplication>
@@ -24,13 +23,10 @@ struct Pressed {
   bool works() const { return bound && filled && clicked; }
 };
 
-// Prepares the process for Qt WebEngine (sandbox off as root, shared GL contexts, no
-// display unless QT_QPA_PLATFORM asks for one) and makes the application object. Call once, before
-// anything else of Qt.
+// Prepares the process for Qt WebEngine and makes the application object, before anything else.
 std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv);
 
-// A shown browser box with a page loaded from HTML. The page is live: it counts as visible
-// and its timers run.
+// A shown browser box with a page loaded from HTML, live: visible, its timers running.
 class EnginePage {
  public:
   EnginePage();
@@ -48,8 +44,7 @@ class EnginePage {
   Pressed Press(WebPageOperator& op, std::string_view number = kNumber);
   // The same with an operator of its own.
   Pressed Press();
-  // Keeps the page's own thread busy for ms from now (a negative ms: for ever), so that what
-  // happens meanwhile happens while a press waits for the page.
+  // Keeps the page's own thread busy for ms from now (a negative ms: for ever).
   void KeepBusy(int ms);
   // The script that does so, for a page of a test's own.
   static QString BusyScript(int ms);
@@ -63,12 +58,10 @@ class EnginePage {
   qt::BrowserBox* box_ = nullptr;  // owned by window_
 };
 
-// The data-index of the page's element an object refers to; -1 for no object, -2 for an
-// element without one.
+// The data-index of the element an object refers to; -1 for no object, -2 for none.
 int IndexOf(const AutomationObject& element);
 
-// One page for a whole program (a benchmark's), made on first use. ReleaseSharedPage() must
-// run before the application goes, so the page never outlives the engine.
+// One page for a whole benchmark, made on first use; released before the application goes.
 EnginePage& SharedPage();
 void ReleaseSharedPage();
 

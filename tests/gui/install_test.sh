@@ -8,8 +8,7 @@ build=$1
 source=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-status=0
-fail() { echo "FAIL: $*" >&2; status=1; }
+source "$(dirname "$0")/../support/program.sh"
 
 cmake --install "$build" --prefix "$work/usr" >/dev/null || fail "cmake --install"
 for file in bin/quillo lib/quillo/quillo_engine.so share/applications/net.quillo.Quillo.desktop \

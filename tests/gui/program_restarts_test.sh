@@ -5,7 +5,7 @@
 # outliving its profile; the first offers no maximising and fixes the client area at 344 x 252.
 # Run inside x_session.sh.   program_restarts_test.sh PROGRAM [RUNS]
 set -uo pipefail
-source "$(dirname "$0")/../support/window_wait.sh"
+source "$(dirname "$0")/../support/program.sh"
 program=$1
 runs=${2:-50}
 unset QTWEBENGINE_DISABLE_SANDBOX

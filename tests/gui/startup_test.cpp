@@ -20,10 +20,8 @@ namespace {
 
 constexpr const char* kCaption = "Quillo BY中国人，中国范~";
 
-// Waits for the window to be managed, then asks the window manager to close it. On a busy
-// machine the shell that runs wmctrl now and then cannot be started, and std::system then
-// answers 127 as if the shell had failed: the request never left this process, so it is made
-// again. wmctrl's own answer counts: a close it could not deliver fails the test.
+// Asks the window manager to close the window once it is managed; a shell that could not start
+// (127) never sent the request, so it is sent again, while wmctrl's own failure counts.
 void CloseThroughTheFrame() {
   const std::string listed = std::string("wmctrl -l | grep -qF '") + kCaption + "'";
   for (int i = 0; i < 600 && std::system(listed.c_str()) != 0; ++i) {

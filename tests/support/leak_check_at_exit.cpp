@@ -30,11 +30,8 @@ bool ThreadRuns(std::initializer_list<std::string_view> names) {
   return false;
 }
 
-// The toolkit's own threads have ended: its D-Bus thread, stopped at exit by the global
-// object that owns it, and the X event reader, stopped with the application. Each owner
-// waits for its thread, but the thread lets go of its own bookkeeping only after that wait
-// has returned, in its thread-local destructors. On a busy machine the check could run in
-// between and report that bookkeeping as leaked.
+// The toolkit's D-Bus and X event threads free their bookkeeping in thread-local destructors
+// after their owners stop waiting for them; the check waits until they have gone.
 void WaitForToolkitThreads() {
   for (int waited = 0; waited < 2000 && ThreadRuns({"QDBusConnection", "QXcbEventQueue"});
        ++waited) {

@@ -6,7 +6,7 @@
 # entry leaves the prefix as it was. The archive, unpacked to a Chinese path with spaces,
 # starts too.
 set -uo pipefail
-source "$(dirname "$0")/../support/window_wait.sh"
+source "$(dirname "$0")/../support/program.sh"
 work=$1
 packages=$2
 run=$3
@@ -15,11 +15,6 @@ export WINEPREFIX="$work/wineprefix"  # where wine_run.sh keeps it
 version=1.0.0
 msi="$packages/quillo-$version-win64.msi"
 zip="$packages/quillo-$version-win64.zip"
-status=0
-fail() {
-  echo "FAIL: $*" >&2
-  status=1
-}
 
 # What the prefix holds: its folders and files, and its registry keys with their values
 # (wine_run.sh leaves the registry saved), less the empty folder and keys where Windows

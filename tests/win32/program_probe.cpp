@@ -1,13 +1,7 @@
-// Looks at the real quillo.exe from outside, through the system's own functions, as a test
-// under Wine. Each command prints "FAIL: ..." for every difference from MainWindow's table
-// and exits 1 when there was one.
-//   resources  the program file beside this one: its icon group and version block
-//   window DPI the running program's window at the screen's DPI: client area, frame, each
-//              control
-//   keys       prints "<caption> <x> <y>" for each button and link in sight: its centre on
-//              the screen
-//   text TEXT  prints the number box's text (UTF-8) once it reads TEXT, or after 2 s
-//   tab        presses Tab round the window and Shift+Tab once; the focus follows the table
+// The real quillo.exe seen from outside under Wine; "FAIL: ..." for each difference from
+// MainWindow's table. Commands: resources (icon group, version block), window DPI, keys
+// ("<caption> <x> <y>" per button and link in sight), text TEXT (the number box's text once it
+// reads TEXT, or after 2 s), tab (Tab round the window and Shift+Tab once).
 #include <windows.h>
 
 #include <cstdio>

@@ -1,21 +1,12 @@
 #!/usr/bin/env bash
-# The real quillo.exe under Wine, used as a person would: program_test.sh BUILD_DIR WINE_RUN.
-# Run inside x_session.sh. The window and its controls stand where the table puts them, at
-# 96 DPI and again at 144 (the prefix's LogPixels, as the display settings set it); the
-# number box takes typing and Ctrl+A; Tab follows the table's order; dial pad clicks made
-# with xdotool append to the number box; a click on a link opens its page in the system's
-# browser; "拨号" with no calling page does nothing and the program stays up; closing the
-# window through its frame ends the program with code 0. Leaves a screenshot,
-# quillo-wine.png, in BUILD_DIR to look at.
+# The real quillo.exe under Wine, used as a person would, inside x_session.sh, at 96 and 144
+# DPI: the window and controls where the table puts them, typing and Ctrl+A, Tab order, dial
+# pad clicks, a link to the system's browser, "拨号" with no calling page, the close through
+# the frame.   program_test.sh BUILD_DIR WINE_RUN (leaves BUILD_DIR/quillo-wine.png)
 set -uo pipefail
-source "$(dirname "$0")/../support/window_wait.sh"
+source "$(dirname "$0")/../support/program.sh"
 build=$1
 run=$2
-status=0
-fail() {
-  echo "FAIL: $*" >&2
-  status=1
-}
 # The probe runs beside the program, in the same prefix.
 probe() {
   QUILLO_WINE_BESIDE=1 QUILLO_WINE_TIMEOUT=60 "$run" "$build" "$build/bin/program_probe.exe" "$@" \
