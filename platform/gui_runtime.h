@@ -67,12 +67,12 @@ struct EventBinding {
 // optional "?query") below the program's pages folder, <program dir>/../share/quillo/pages.
 struct ControlSpec {
   std::string_view name;
-  ControlKind kind;
-  int left, top, width, height;
-  bool shown;
-  bool focusable;
-  std::string_view caption;  // a button's or link's caption, a label's text, an edit's text
-  std::string_view address;  // a browser box's initial page, a hyperlink box's target
+  ControlKind kind = {};
+  int left = 0, top = 0, width = 0, height = 0;
+  bool shown = false;
+  bool focusable = false;
+  std::string_view caption = {};  // a button's or link's caption, a label's text, an edit's text
+  std::string_view address = {};  // a browser box's initial page, a hyperlink box's target
   std::optional<Rgb> textColour = {};           // none: the system's default
   std::optional<Rgb> backgroundColour = {};     // none: the system's default
   std::optional<LinkColours> linkColours = {};  // a hyperlink box's; none: the defaults
@@ -81,22 +81,22 @@ struct ControlSpec {
   // The box that holds the calling page names the button that places calls: its page may
   // take the microphone from the user's first click on that button on. Empty for any other.
   std::string_view callButton = {};
-  std::vector<EventBinding> events;
+  std::vector<EventBinding> events = {};
 };
 
 // The window. The size is the client area's, fixed: the window cannot be resized or
 // maximised. The icon names the program's icon among its resources.
 struct WindowSpec {
   std::string_view name;
-  std::string_view caption;
-  int left, top, clientWidth, clientHeight;
-  std::string_view icon;
-  std::vector<EventBinding> events;
-  std::vector<ControlSpec> controls;  // in the window's order
+  std::string_view caption = {};
+  int left = 0, top = 0, clientWidth = 0, clientHeight = 0;
+  std::string_view icon = {};
+  std::vector<EventBinding> events = {};
+  std::vector<ControlSpec> controls = {};  // in the window's order
   // The order in which Tab moves the keyboard focus: the controls a user can see and use, in
   // reading order. A control not named here never takes the focus from Tab, and a control
   // that is not shown or lies outside the client area never takes it at all.
-  std::vector<std::string_view> tabOrder;
+  std::vector<std::string_view> tabOrder = {};
 };
 
 // ---- Services ----------------------------------------------------------------------------

@@ -40,15 +40,13 @@ TEST(WindowRulesTest, PlacementDecidesWhatTheUserCanSeeAndReach) {
   };
   for (const PlaceRow& row : rows) {
     // clang-format off
-    WindowSpec window{.name = "w", .caption = "", .left = 0, .top = 0, .clientWidth = 200,
-                      .clientHeight = 100, .icon = "", .events = {}, .controls = {},
+    WindowSpec window{.name = "w", .clientWidth = 200, .clientHeight = 100,
                       .tabOrder = {"partly inside", "tab", "right of the client",
                                    "left of the client", "no size", "hidden", "not focusable"}};
     const ControlSpec control{.name = row.name, .kind = row.kind, .left = row.left, .top = 5,
                               .width = row.width, .height = 20, .shown = row.shown,
-                              .focusable = row.focusable, .caption = {}, .address = {},
-                              // clang-format on
-                              .events = {}};
+                              .focusable = row.focusable};
+    // clang-format on
     const Placement place = Place(control, window);
     EXPECT_EQ(place.left, row.placedLeft) << row.name;
     EXPECT_EQ(place.top, 5) << row.name;
@@ -121,9 +119,8 @@ TEST(WindowRulesTest, BoxRolesFollowTheCallButtonAndSight) {
       {false, "call", {true, true, false}},
       {true, "call", {true, false, false}}};
   for (const auto& [shown, button, role] : rows) {
-    const ControlSpec box{.name = "b", .kind = ControlKind::BrowserBox, .left = 0, .top = 0,
-                          .width = 1, .height = 1, .shown = shown, .focusable = true,
-                          .caption = {}, .address = {}, .callButton = button, .events = {}};
+    const ControlSpec box{.name = "b", .kind = ControlKind::BrowserBox, .width = 1, .height = 1,
+                          .shown = shown, .focusable = true, .callButton = button};
     // clang-format on
     const BoxRole got = RoleOf(box);
     EXPECT_EQ(std::tie(got.calling, got.ownProfile, got.handsToBrowser),

@@ -36,27 +36,24 @@ class Runtime : public ::testing::Test {
     // clang-format off
     spec_ = WindowSpec{.name = "TestWindow", .caption = "运行时", .left = 20, .top = 20,
                        .clientWidth = 200, .clientHeight = 100, .icon = "none",
-                       .events = {{kCreatedEvent, Into(recorded_.created)}}, .controls = {},
+                       .events = {{kCreatedEvent, Into(recorded_.created)}},
                        .tabOrder = {"按钮", "浏览框", "编辑框"}};
     spec_.controls = {
-        {.name = "编辑框", .kind = ControlKind::EditBox, .left = 0, .top = 0, .width = 100,
-         .height = 24, .shown = true, .focusable = true, .caption = "起", .address = {},
-         .events = {}},
-        {.name = "按钮", .kind = ControlKind::Button, .left = 0, .top = 30, .width = 60,
-         .height = 24, .shown = true, .focusable = true, .caption = "按", .address = {},
+        {.name = "编辑框", .kind = ControlKind::EditBox, .width = 100, .height = 24, .shown = true,
+         .focusable = true, .caption = "起"},
+        {.name = "按钮", .kind = ControlKind::Button, .top = 30, .width = 60, .height = 24,
+         .shown = true, .focusable = true, .caption = "按",
          .events = {{kClickEvent, Into(recorded_.clicks)}}},
-        {.name = "标签", .kind = ControlKind::TransparentLabel, .left = 100, .top = 30,
-         .width = 60, .height = 16, .shown = true, .focusable = false, .caption = "签",
-         .address = {}, .events = {{kLeftButtonDownEvent, Into(recorded_.presses)}}},
-        {.name = "隐藏标签", .kind = ControlKind::TransparentLabel, .left = 0, .top = 60,
-         .width = 60, .height = 16, .shown = false, .focusable = false, .caption = "",
-         .address = {}, .events = {}},
+        {.name = "标签", .kind = ControlKind::TransparentLabel, .left = 100, .top = 30, .width = 60,
+         .height = 16, .shown = true, .caption = "签",
+         .events = {{kLeftButtonDownEvent, Into(recorded_.presses)}}},
+        {.name = "隐藏标签", .kind = ControlKind::TransparentLabel, .top = 60, .width = 60,
+         .height = 16},
         // Hidden, yet inside the client area: the runtime must move it out of sight.
         {.name = "浏览框", .kind = ControlKind::BrowserBox, .left = 10, .top = 10, .width = 30,
-         .height = 20, .shown = false, .focusable = true, .caption = {},
-         .address = "about:blank", .events = {}},
-        // clang-format on
+         .height = 20, .focusable = true, .address = "about:blank"},
     };
+    // clang-format on
     LoadWindow(spec_);
     ASSERT_TRUE(QTest::qWaitFor(qt::BrowserBoxesStarted, 30000));
   }

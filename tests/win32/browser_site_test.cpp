@@ -27,14 +27,14 @@ constexpr char kCaption[] = "Quillo BY中国人，中国范~";
 // clang-format off
 ControlSpec Control(std::string_view name, ControlKind kind, int left, bool shown) {
   return {.name = name, .kind = kind, .left = left, .top = 10, .width = 60, .height = 24,
-          .shown = shown, .focusable = true, .caption = {}, .address = {}, .events = {}};
+          .shown = shown, .focusable = true};
 }
 
 // An edit box, the partner box, a button and, out of sight, the calling box.
 const WindowSpec& Window() {
   static const WindowSpec window{
       .name = "Window", .caption = kCaption, .left = 50, .top = 50, .clientWidth = 300,
-      .clientHeight = 100, .icon = {}, .events = {},
+      .clientHeight = 100,
       .controls = {Control("edit", ControlKind::EditBox, 10, true),
                    Control("partner", ControlKind::BrowserBox, 80, true),
                    Control("button", ControlKind::Button, 150, true),
