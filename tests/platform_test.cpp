@@ -135,11 +135,13 @@ TEST(WindowRegistryTest, HandlesArePositive32BitAndNeverReused) {
 }
 
 TEST(WindowRegistryTest, GetClassNameFillsBufferUpTo49Bytes) {
-  const std::string longName(60, 'x');
-  RegistryWindow w(longName);
   char buffer[50];
-  EXPECT_EQ(GetClassNameA(w.get(), buffer, 50), 49);
-  EXPECT_EQ(std::string(buffer), longName.substr(0, 49));
+  for (const size_t length : {48, 49, 50, 60}) {  // either side of the buffer's bound
+    const std::string name(length, 'x');
+    RegistryWindow w(name);
+    EXPECT_EQ(GetClassNameA(w.get(), buffer, 50), static_cast<int>(std::min<size_t>(length, 49)));
+    EXPECT_EQ(std::string(buffer), name.substr(0, 49)) << length;
+  }
   RegistryWindow gone("Gone");
   gone.Destroy();
   buffer[0] = 'q';
