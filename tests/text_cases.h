@@ -29,6 +29,9 @@ inline std::vector<TextCase> RoundTripTexts() {
       {"product name", u"QuilloBY中国人，中国范~",
        "QuilloBY\xD6\xD0\xB9\xFA\xC8\xCB\xA3\xAC\xD6\xD0\xB9\xFA\xB7\xB6~"},
       {"single-byte edge", u"\u007F", "\x7F"},
+      {"euro signs twice, apart and together", u"€a€€",
+       "\x80"
+       "a\x80\x80"},
       {"lead and trail bounds", u"\u4E02\u4E8A\u4E90\u4FA2\uFA0C",
        "\x81\x40\x81\x7E\x81\x80\x81\xFE\xFE\x40"},
       {"supplementary bounds", u"\U00010000\U0010FFFF", "\x90\x30\x81\x30\xE3\x32\x9A\x35"},
