@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_page.h"
 #include "gui_runtime.h"
 #include "operator_cases.h"
 #include "web_page_operator.h"
@@ -23,6 +24,19 @@ class PageUnderTest {
   virtual int ClicksOf(int index) = 0;
   // The events the element heard, in order, each as "type=its value then".
   virtual std::vector<std::string> EventsOf(int index) = 0;
+};
+
+// The fake page, on either system.
+class FakePageUnderTest : public PageUnderTest {
+ public:
+  explicit FakePageUnderTest(FakePage& page) : page_(page) {}
+  int IndexOf(const AutomationObject& element) override { return page_.IndexOf(element); }
+  std::string ValueOf(int index) override { return page_.value(index); }
+  int ClicksOf(int index) override { return page_.clicks(index); }
+  std::vector<std::string> EventsOf(int index) override { return page_.events(index); }
+
+ private:
+  FakePage& page_;
 };
 
 // documentMode: the Windows browser control's, for the rows it changes.

@@ -11,18 +11,6 @@
 namespace quillo::testing {
 namespace {
 
-class FakePageUnderTest : public PageUnderTest {
- public:
-  explicit FakePageUnderTest(FakePage& dom) : dom_(dom) {}
-  int IndexOf(const AutomationObject& element) override { return dom_.IndexOf(element); }
-  std::string ValueOf(int index) override { return dom_.value(index); }
-  int ClicksOf(int index) override { return dom_.clicks(index); }
-  std::vector<std::string> EventsOf(int index) override { return dom_.events(index); }
-
- private:
-  FakePage& dom_;
-};
-
 class OperatorCaseTest : public ::testing::TestWithParam<OperatorCase> {};
 
 TEST_P(OperatorCaseTest, FindsFillsAndClicksTheExpectedElement) {

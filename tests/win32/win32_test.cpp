@@ -62,18 +62,6 @@ bool Is(const AutomationObject& object, Page* page) {
   return dispatch == (page != nullptr ? static_cast<const void*>(page->document()) : nullptr);
 }
 
-class PageOfDocument : public PageUnderTest {
- public:
-  explicit PageOfDocument(Page& page) : page_(page) {}
-  int IndexOf(const AutomationObject& element) override { return page_.IndexOf(element); }
-  std::string ValueOf(int index) override { return page_.value(index); }
-  int ClicksOf(int index) override { return page_.clicks(index); }
-  std::vector<std::string> EventsOf(int index) override { return page_.events(index); }
-
- private:
-  Page& page_;
-};
-
 // A document window on a thread of its own that, once it is made, never handles a message.
 class HungWindow {
  public:
@@ -233,7 +221,7 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
     {
       WebPageOperator op;
       ASSERT_TRUE(op.Bind(HandleFromWindow(browser)));
-      PageOfDocument pageUnderTest(page);
+      FakePageUnderTest pageUnderTest(page);
       RunOperatorCase(GetParam(), op, pageUnderTest, mode);
       // How the page was told of a fill: the members the mode has, in order.
       const bool filled = GetParam().action == Action::kFillTextBox &&
