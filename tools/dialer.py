@@ -71,11 +71,12 @@ class Dialer:
             raise
 
     def calling_page(self):
-        """The calling page's target, once the engine lists it."""
+        """The calling page's target, built in or served on loopback, once it is listed."""
         def target():
             """the calling page's debugging target"""
             return [t for t in cdp.pages(self.port)
-                    if "/locale/cn/" in t.get("url", "") or ":47812/" in t.get("url", "")]
+                    if "/locale/cn/" in t.get("url", "")
+                    or t.get("url", "").startswith("http://127.0.0.1:")]
         return cdp.Page(wait_for(target)[0]["webSocketDebuggerUrl"])
 
     def page(self, part):

@@ -362,9 +362,9 @@ HRESULT BrowserSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameter
   }
   *V_BOOLREF(&cancel) = VARIANT_TRUE;  // no window of ours ever opens
   // Only a window the user asked for (NWMF_USERINITED in dwFlags) goes anywhere.
+  if (id != DISPID_NEWWINDOW3 || parameters->cArgs != 5) return S_OK;
   const VARIANT& flags = parameters->rgvarg[2];
-  if (id == DISPID_NEWWINDOW3 && parameters->cArgs == 5 && V_VT(&flags) == VT_I4 &&
-      (V_I4(&flags) & NWMF_USERINITED) != 0) {
+  if (V_VT(&flags) == VT_I4 && (V_I4(&flags) & NWMF_USERINITED) != 0) {
     NewWindow(&parameters->rgvarg[0]);
   }
   return S_OK;

@@ -7,7 +7,7 @@ import collections
 import http.server
 import threading
 
-PORT = 47812
+PORT = 47812  # the served program's calling page, tests/e2e/CMakeLists.txt
 LIBRARIES = {
     "jquery.js": "/usr/share/javascript/jquery/jquery.min.js",
     "vue.js": "/usr/share/javascript/vue/vue.min.js",

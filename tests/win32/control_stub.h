@@ -312,3 +312,5 @@ class ControlStubFactory final : public IClassFactory {
 };
 
 }  // namespace quillo::testing
+
+#undef QUILLO_STUB_ANSWERS

@@ -31,12 +31,10 @@ using win32::ScopedKernelHandle;
 using win32::ScopedVariant;
 using win32::ScopedWindow;
 
-using Page = FakePage;
-
 // How a browser document window answers the document request: with its page's document,
 // or with a plain reply.
 struct Answer {
-  Page* page = nullptr;
+  FakePage* page = nullptr;
   LRESULT reply = 0;
 };
 
@@ -57,7 +55,7 @@ HINSTANCE ModuleFor(const std::wstring& className) {
   return GetModuleHandleW(otherCase ? L"kernel32.dll" : nullptr);
 }
 
-bool Is(const AutomationObject& object, Page* page) {
+bool Is(const AutomationObject& object, FakePage* page) {
   const void* dispatch = win32::DispatchOf(object);
   return dispatch == (page != nullptr ? static_cast<const void*>(page->document()) : nullptr);
 }
@@ -97,7 +95,7 @@ std::string Number(double number) {
 }
 
 // What a by-name call gave, as text a table can hold.
-std::string Describe(const std::optional<Value>& value, Page& page) {
+std::string Describe(const std::optional<Value>& value, FakePage& page) {
   if (!value) return "rejected";
   if (const auto* number = std::get_if<double>(&*value)) return Number(*number);
   if (const auto* text = std::get_if<Text>(&*value)) return "text " + *text;
@@ -108,7 +106,7 @@ std::string Describe(const std::optional<Value>& value, Page& page) {
 }
 
 // A VARIANT as text a table can hold; BSTRs as their UTF-16 units.
-std::string Describe(const VARIANT& variant, Page& page) {
+std::string Describe(const VARIANT& variant, FakePage& page) {
   switch (V_VT(&variant)) {
     case VT_EMPTY:
       return "empty";
@@ -157,7 +155,7 @@ class TestWindows {
     return window;
   }
   // A browser box: its window, a view window and the document window serving the page.
-  HWND Browser(Page& page) {
+  HWND Browser(FakePage& page) {
     HWND outer = Make(L"Shell Embedding");
     Make(kServer, Make(L"Shell DocObject View", outer), {&page});
     return outer;
@@ -188,9 +186,9 @@ class RealWindows : public WindowsUnderTest {
       hung_.push_back(std::make_unique<HungWindow>(Answer{&first_}));
       return HandleFromWindow(hung_.back()->get());
     }
-    Page* page = reply == Reply::kFirstPage    ? &first_
-                 : reply == Reply::kSecondPage ? &second_
-                                               : nullptr;
+    FakePage* page = reply == Reply::kFirstPage    ? &first_
+                     : reply == Reply::kSecondPage ? &second_
+                                                   : nullptr;
     return HandleFromWindow(
         windows_.Make(std::wstring(className, className + std::strlen(className)),
                       WindowFromHandle(parent), {page, reply == Reply::kNoObject ? 0x7777 : 0}));
@@ -208,7 +206,7 @@ class RealWindows : public WindowsUnderTest {
   }
 
  private:
-  Page first_, second_, before_;
+  FakePage first_, second_, before_;
   std::vector<std::unique_ptr<HungWindow>> hung_;
   TestWindows windows_;
 };
@@ -216,7 +214,7 @@ class RealWindows : public WindowsUnderTest {
 TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
   for (int mode = 7; mode <= 11; ++mode) {
     SCOPED_TRACE("document mode " + std::to_string(mode));
-    Page page(GetParam().page, mode);
+    FakePage page(GetParam().page, mode);
     HWND browser = windows_.Browser(page);
     {
       WebPageOperator op;
@@ -252,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorC
 TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
   // Operators and their copies ended in either order; nothing else initialises COM here.
   for (bool copyEndsFirst : {false, true}) {
-    Page page;
+    FakePage page;
     HWND browser = windows_.Browser(page);
     {
       auto op = std::make_unique<WebPageOperator>();
@@ -289,7 +287,7 @@ TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
 }
 
 TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
-  Page page;
+  FakePage page;
   IUnknown* document = page.document();
   // Numbers of each type, made by the system from a double.
   const struct {
@@ -421,7 +419,7 @@ class AllocationSpy final : public IMallocSpy {
 };
 
 TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
-  Page page({{"input", "text", "n", "i", "t"}});
+  FakePage page({{"input", "text", "n", "i", "t"}});
   page.Reject("title");
   const AutomationObject element = win32::WrapUnknown(page.document())
                                        .GetObject("body")
