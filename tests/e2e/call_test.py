@@ -1,216 +1,411 @@
-"""The real program, driven as a person drives it under a virtual display: Tab stops, the dial
-pad and the call button, and what calling pages built with Debian's web frameworks dial, read
-through the engine's remote debugging.   Usage: call_test.py PROGRAM SERVED_PROGRAM
-(SERVED_PROGRAM: built with its calling page served by served.py)."""
+"""The real program as a person drives it, read through the engine's remote debugging: Tab stops,
+the dial pad and the call button; built to find its calling page where Served puts it, presses
+before that page loads, framework-built calling pages, what pages may ask of the program and a
+real WebRTC call.   Usage: call_test.py PROGRAM [SERVED_PROGRAM]"""
+import http.server
+import json
+import os
+import queue
+import signal
+import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
 
-from dialer import (CALL_BUTTON, NUMBER, NUMBER_BOX, Dialer, built_in_calling_page, page_loaded,
+from dialer import (CALL_BUTTON, NUMBER, Dialer, built_in_calling_page, page_loaded,
                     page_state, run_tests, wait_for, xdotool)
-from served import PORT, Served
 
-# Tab and Shift+Tab from the number box, all the way round: the stops, in order, as
-# (control, whether the partner page holds the focus there).
+CAPTION = "Quillo BY中国人，中国范~"
+PORT = 47812  # the served program's calling page, CMakeLists.txt
+HERE = os.path.dirname(os.path.abspath(__file__))
+JS, NODE = "/usr/share/javascript/", "/usr/share/nodejs/"  # Debian's, at /lib/PATH
+
+
+class Served(http.server.ThreadingHTTPServer):
+    """The tests' web server on 127.0.0.1:PORT: folder, or a test's own page at /index.html;
+    Debian's script libraries at /lib/ and their path; a download; requests held while `held`
+    is clear; mailboxes (POST /box/NAME leaves a message, GET takes the oldest, or 204 in 10 s)."""
+    daemon_threads = True
+
+    def __init__(self, folder):
+        self.page, self.held, self.boxes = None, threading.Event(), {}
+        self.held.set()
+        super().__init__(("127.0.0.1", PORT), lambda *a: Handler(*a, directory=folder))
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+    def receive(self, box, timeout):
+        try:
+            return self.boxes.setdefault(box, queue.Queue()).get(timeout=timeout)
+        except queue.Empty:
+            return None
+
+    def close(self):
+        self.held.set()
+        self.shutdown()
+        self.server_close()
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def answer(self, body, kind="application/json", *headers):
+        self.send_response(200 if body is not None else 204)
+        for header in (("Content-Type", kind),) + headers:
+            self.send_header(*header)
+        self.send_header("Content-Length", str(len(body or b"")))
+        self.end_headers()
+        self.wfile.write(body or b"")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", 0))
+        self.server.boxes.setdefault(self.path[5:], queue.Queue()).put(self.rfile.read(length))
+        self.answer(None)
+
+    def do_GET(self):
+        self.server.held.wait(timeout=60)
+        if self.path.startswith("/box/"):
+            self.answer(self.server.receive(self.path[5:], timeout=10))
+        elif self.path.startswith("/download"):
+            self.answer(b"f\n", "text/plain", ("Content-Disposition", "attachment; filename=f.txt"))
+        elif self.path.startswith("/index.html?") and self.server.page is not None:
+            self.answer(self.server.page.encode(), "text/html; charset=utf-8")
+        else:
+            super().do_GET()
+
+    def translate_path(self, path):
+        return path[4:] if path.startswith("/lib/") else super().translate_path(path)
+
+    def log_message(self, *args):
+        pass
+
+
+# Tab and Shift+Tab from the number box, all the way round, typing the round's digit at each
+# stop (only the number box shows it): (control, whether the partner page holds the focus).
 STOPS = [("number box", False)] + [(f"key {k}", False) for k in "123456789*0#+"] + [
     ("call button", False), ("partner box", True)]
-# Each round types its own digit at every stop; only the number box shows it.
 ROUNDS = [("Tab", "7", STOPS[1:] + STOPS[:1]), ("shift+Tab", "6", STOPS[::-1])]
 
-
-# Every page: dialled(n) records what the page would call; what the page hears, from the
-# first edit on, with when it heard it. The edits are heard where they bubble to, keys and
-# focus where they start.
+# Every framework page: dialled(n) records what the page would call; report() tells what it
+# dialled, what the input shows, what it heard from the first edit on (edits where they bubble
+# to, keys and focus where they start), its turn before the click (up to 99.5 ms), the focus.
 RECORDER = """<script>
-var heard = [], at = {};
+var heard = [], at = {}, data = document.documentElement.dataset;
 function dialled(number) {
-  var d = document.documentElement.dataset;
-  heard.push('click'); at.click = performance.now();
-  d.active = document.activeElement.tagName; d.dialled = number; d.clicks = Number(d.clicks || 0) + 1;
+  heard.push('click'); at.click = performance.now(); data.clicks = Number(data.clicks || 0) + 1;
+  data.active = document.activeElement.tagName; data.dialled = number;
 }
-['input', 'change', 'keydown', 'keypress', 'keyup', 'beforeinput', 'focus', 'blur', 'focusin',
- 'focusout'].forEach(function (type) {
-  var edit = type === 'input' || type === 'change';
-  document.addEventListener(type, function (e) {
+var report = () => [data.dialled, document.getElementById('phone-number').value, heard,
+                    Math.min(at.click - at.change, 99.5), data.active];
+'input change keydown keypress keyup beforeinput focus blur focusin focusout'.split(' ').forEach(
+  type => document.addEventListener(type, e => {
     heard.push(type + ' ' + e.target.id + (e.bubbles ? ' bubbles' : ''));
     at[type] = performance.now();
-  }, !edit);
-});
+  }, type !== 'input' && type !== 'change'));
 </script>"""
-FIELDS = ('<input type="text" id="phone-number" {model}>'
-          '<button type="button" id="ext-gen69" {click}>call</button>')
-
-
-def page(libraries, body, script):
-    scripts = "".join(f'<script src="/lib/{name}"></script>' for name in libraries)
-    return (f'<!doctype html><html><head><meta charset="utf-8">{RECORDER}{scripts}</head>'
-            f"<body>{body}<script>{script}</script></body></html>")
-
-
-PLAIN = FIELDS.format(model="", click="")
+FIELDS = ('<input type="text" id="phone-number" {}>'
+          '<button type="button" id="ext-gen69" {}>call</button>')
 FIELD = "document.getElementById('phone-number')"
-CLICK = "document.getElementById('ext-gen69').addEventListener('click', "
-# (row, page, the number dialled, what the input shows at the click).
-ROWS = [
-    ("jQuery handlers on input and change", page(["jquery.js"], PLAIN,
-        "var number = ''; $('#phone-number').on('input change', function () {"
-        " number = $(this).val(); }); $('#ext-gen69').on('click', function () {"
-        " dialled(number); });"), NUMBER, NUMBER),
-    ("jQuery val() at the click", page(["jquery.js"], PLAIN,
-        "$('#ext-gen69').on('click', function () { dialled($('#phone-number').val()); });"),
-     NUMBER, NUMBER),
-    ("Vue 2 v-model", page(["vue.js"],
-        '<div id="app">' + FIELDS.format(model='v-model="number"', click='@click="dial"') +
-        "</div>",
-        "new Vue({el: '#app', data: {number: ''},"
-        " methods: {dial: function () { dialled(this.number); }}});"), NUMBER, NUMBER),
-    ("AngularJS ng-model", page(["angular.js"],
-        '<div ng-app="dial" ng-controller="Dial as d">' +
-        FIELDS.format(model='ng-model="d.number"', click='ng-click="d.dial()"') + "</div>",
-        "angular.module('dial', []).controller('Dial', function () { this.number = '';"
-        " this.dial = function () { dialled(this.number); }; });"), NUMBER, NUMBER),
-    ("React 18 controlled input", page(["react.js", "react-dom.js"], '<div id="root"></div>',
-        "function App() { var s = React.useState(''), e = React.createElement;"
-        " return e('div', null, e('input', {type: 'text', id: 'phone-number', value: s[0],"
-        " onChange: function (ev) { s[1](ev.target.value); }}), e('button', {type: 'button',"
-        " id: 'ext-gen69', onClick: function () { dialled(s[0]); }}, 'call')); }"
-        " ReactDOM.createRoot(document.getElementById('root')).render(React.createElement(App));"),
-     NUMBER, NUMBER),
-    ("a model that takes the input 50 ms late", page([], PLAIN,
-        "var number = ''; " + FIELD + ".addEventListener('input', function (e) {"
-        " setTimeout(function () { number = e.target.value; }, 50); }); " + CLICK +
-        "function () { dialled(number); });"), NUMBER, NUMBER),
-    ("the value read at the click", page([], PLAIN,
-        CLICK + "function () { dialled(" + FIELD + ".value); });"), NUMBER, NUMBER),
-    ("a change handler that rewrites the value", page([], PLAIN,
-        FIELD + ".addEventListener('change', function (e) {"
-        " e.target.value = e.target.value.replace(/^(\\+\\d\\d)(\\d{3})(\\d{4})/, '$1 $2 $3 '); });"
-        + CLICK + "function () { dialled(" + FIELD + ".value.replace(/ /g, '')); });"),
-     NUMBER, "+86 138 0013 8000"),
+CLICK = "document.getElementById('ext-gen69').addEventListener('click', () => dialled("
+JQUERY = JS + "jquery/jquery.min.js"
+# Told as typing tells: input, then change, both bubbling to the document, no key or focus event.
+TYPED = ["input phone-number bubbles", "change phone-number bubbles", "click"]
+# (row, libraries, the page's body or "" for the plain fields, its script, what the input shows
+# at the click); each page dials NUMBER.
+FRAMEWORKS = [
+    ("jQuery handlers on input and change", [JQUERY], "", "var number = '';"
+     " $('#phone-number').on('input change', function () { number = $(this).val(); });"
+     " $('#ext-gen69').on('click', () => dialled(number));", NUMBER),
+    ("jQuery val() at the click", [JQUERY], "",
+     "$('#ext-gen69').on('click', () => dialled($('#phone-number').val()));", NUMBER),
+    ("Vue 2 v-model", [JS + "vue/vue.min.js"],
+     '<div id="app">' + FIELDS.format('v-model="number"', '@click="dial"') + "</div>",
+     "new Vue({el: '#app', data: {number: ''}, methods: {dial() { dialled(this.number); }}});",
+     NUMBER),
+    ("AngularJS ng-model", [JS + "angular.js/angular.min.js"],
+     '<div ng-app="dial" ng-controller="Dial as d">' +
+     FIELDS.format('ng-model="d.number"', 'ng-click="d.dial()"') + "</div>",
+     "angular.module('dial', []).controller('Dial', function () {"
+     " this.number = ''; this.dial = () => dialled(this.number); });", NUMBER),
+    ("React 18 controlled input", [NODE + "react/umd/react.production.min.js",
+                                   NODE + "react-dom/umd/react-dom.production.min.js"],
+     '<div id="root"></div>', "function App() { const [number, set] = React.useState(''),"
+     " e = React.createElement; return e('div', null, e('input', {type: 'text',"
+     " id: 'phone-number', value: number, onChange: event => set(event.target.value)}),"
+     " e('button', {type: 'button', id: 'ext-gen69', onClick: () => dialled(number)}, 'call')); }"
+     " ReactDOM.createRoot(document.getElementById('root')).render(React.createElement(App));",
+     NUMBER),
+    ("a model that takes the input 50 ms late", [], "", "var number = ''; " + FIELD +
+     ".addEventListener('input', e => setTimeout(() => { number = e.target.value; }, 50));" +
+     CLICK + "number));", NUMBER),
+    ("the value read at the click", [], "", CLICK + FIELD + ".value));", NUMBER),
+    ("a change handler that rewrites the value", [], "", FIELD + ".addEventListener('change', e =>"
+     " e.target.value = e.target.value.replace(/^(\\+\\d\\d)(\\d{3})(\\d{4})/, '$1 $2 $3 '));" +
+     CLICK + FIELD + ".value.replace(/ /g, '')));", "+86 138 0013 8000"),
+]
+
+# What pages may ask, each as a page script: a promise that is kept when granted.
+MEDIA = "navigator.mediaDevices.getUserMedia({%s}).then(s => s.getTracks().map(t => t.stop()))"
+REQUESTS = {
+    "microphone": MEDIA % "audio: true", "camera": MEDIA % "video: true",
+    "microphone and camera": MEDIA % "audio: true, video: true",
+    "screen": "navigator.mediaDevices.getDisplayMedia({video: true})",
+    "notifications": "Notification.requestPermission()"
+                     ".then(p => { if (p !== 'granted') throw p; })",
+    "geolocation": "new Promise((ok, no) => navigator.geolocation.getCurrentPosition(ok, no))",
+    "clipboard": "navigator.clipboard.readText()",
+    "midi": "navigator.requestMIDIAccess({sysex: true})",
+    "pointer lock": "new Promise((ok, no) => { document.onpointerlockchange = ok;"
+                    " document.onpointerlockerror = no; document.body.requestPointerLock(); })",
+    "full screen": "document.documentElement.requestFullscreen()",
+}
+# (request, page, before or after the first press, answer within 2 s). Only the calling page's
+# microphone is not refused: it waits for the press, then is granted.
+PERMISSIONS = [(r, p, when, "refused") for r in REQUESTS for p in ("calling", "partner")
+               for when in ("before", "after") if (r, p) != ("microphone", "calling")] + [
+    ("microphone", "calling", "before", "waits"), ("microphone", "calling", "after", "granted")]
+# New windows and downloads, (way, page, whether the user's browser gets it): only what the user
+# asked for, from the page in sight.
+LINK = "Object.assign(document.createElement('a'), {href: url, %s}).click()"
+OPENS = {"window.open": "window.open(url)", "window.open with no click": "window.open(url)",
+         "link to _blank": LINK % "target: '_blank'", "download": LINK % "download: 'f.txt'"}
+HANDED = [(way, page, page == "partner" and "no click" not in way) for way in OPENS
+          for page in ("calling", "partner")]
+# Page messages: (page, script, keys of the answer, typed text, what the page gets back).
+TEXT = '<b>粗</b> & "引号"\n第二行 <i>x</i>'
+MESSAGES = [
+    ("calling", "alert(T)", "Return", "", None),
+    ("partner", "confirm(T)", "Return", "", True),
+    ("partner", "confirm(T)", "Escape", "", False),
+    ("calling", "prompt(T, '默认')", "Return", "", "默认"),
+    ("partner", "prompt(T, '默认')", "Return", "+8613800138000", "+8613800138000"),
+    ("calling", "prompt(T, '默认')", "Escape", "", None),
 ]
 
 
+def stop(process):
+    process.terminate()
+    process.wait()
+
+
+def run(*command):
+    return subprocess.run(command, capture_output=True, text=True)
+
+
+def messages(main):
+    """The program's message windows: shown, with the caption, other than the window."""
+    found = xdotool("search", "--onlyvisible", "--name", "^Quillo BY").split()
+    return [w for w in found if w != main]
+
+
+def clipboard():
+    time.sleep(0.2)
+    return subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True,
+                          text=True).stdout
+
+
 class CallTest(unittest.TestCase):
-    def test_keyboard_focus_stays_in_the_controls_in_sight(self):
-        dialer = Dialer(sys.argv[1])
-        try:
-            calling = dialer.calling_page()
-            partner = dialer.page("/partner/")
-            wait_for(lambda: page_loaded(calling))
-            wait_for(lambda: partner.evaluate("document.readyState === 'complete'"))
-            dialer.click(NUMBER_BOX)
-            for key, digit, stops in ROUNDS:
-                for control, partner_focused in stops:
-                    dialer.key(key)
-                    dialer.key(digit)
-                    where = f"{key} to the {control}"
-                    self.assertEqual(partner.evaluate("document.hasFocus()"), partner_focused,
-                                     where)
-                    self.assertFalse(calling.evaluate("document.hasFocus()"), where)
-                    self.assertEqual(page_state(calling)["value"], "", where)
-                # The round ends in the number box, whose text Tab selected: the digit
-                # replaced it.
-                self.assertEqual(dialer.number_box(), digit, key)
-            # A page script asks for the focus, then the window is activated again.
-            calling.evaluate("document.getElementById('phone-number').focus(), 1")
-            dialer.key("8")
-            xdotool("windowminimize", dialer.window)
-            time.sleep(0.3)
-            xdotool("windowactivate", "--sync", dialer.window)
-            time.sleep(0.3)
-            dialer.key("9")
-            self.assertEqual(page_state(calling)["value"], "")
-            self.assertEqual(dialer.number_box(), "89")
-            calling.close()
-            partner.close()
-        finally:
-            self.assertEqual(dialer.close(), 0)
+    def start(self, program, **environment):
+        """The program, closed through its frame at the test's end, where it exits with 0."""
+        dialer = Dialer(program, **environment)
+        self.addCleanup(lambda: self.assertEqual(dialer.close(), 0))
+        return dialer
 
-    def test_dial_pad_and_call_button_place_the_call(self):
-        dialer = Dialer(sys.argv[1])
-        try:
-            page = dialer.calling_page()
-            wait_for(lambda: page_loaded(page))
-            dialer.dial(NUMBER)
+    def loaded(self, dialer):
+        """The calling page and the partner page, once both have loaded."""
+        calling, partner = dialer.calling_page(), dialer.page("/partner/")
+        self.addCleanup(lambda: (calling.close(), partner.close()))
+        wait_for(lambda: page_loaded(calling)
+                 and partner.evaluate("document.readyState === 'complete'"))
+        return calling, partner
+
+    def test_dial_pad_call_button_and_tab_stops(self):
+        dialer = self.start(sys.argv[1])
+        calling, partner = self.loaded(dialer)
+        dialer.dial(NUMBER)
+        for clicks in (1, 2):  # a second press fills the number again, not twice
             dialer.click(CALL_BUTTON)
-            state = wait_for(lambda: (s := page_state(page))["clicks"] == 1 and s)
-            self.assertEqual(state["value"], NUMBER)
-            self.assertEqual(state["title"], "calling:" + NUMBER)
-            dialer.click(CALL_BUTTON)
-            state = wait_for(lambda: (s := page_state(page))["clicks"] == 2 and s)
-            self.assertEqual(state["value"], NUMBER)
-            self.assertEqual(dialer.number_box(), NUMBER)
-            page.close()
-        finally:
-            self.assertEqual(dialer.close(), 0)
+            state = wait_for(lambda: (s := page_state(calling))["clicks"] == clicks and s)
+            self.assertEqual((state["value"], state["title"]), (NUMBER, "calling:" + NUMBER))
+        self.assertEqual(dialer.number_box(), NUMBER)
+        for key, digit, stops in ROUNDS:
+            for control, partner_focused in stops:
+                dialer.key(key)
+                dialer.key(digit)
+                where = f"{key} to the {control}"
+                self.assertEqual(partner.evaluate("document.hasFocus()"), partner_focused, where)
+                self.assertFalse(calling.evaluate("document.hasFocus()"), where)
+                self.assertEqual(page_state(calling)["value"], NUMBER, where)
+            self.assertEqual(dialer.number_box(), digit, key)  # it replaced the selected text
+        # A page script asks for the focus, then the window is activated again.
+        calling.evaluate(FIELD + ".focus(), 1")
+        dialer.key("8")
+        xdotool("windowminimize", dialer.window)
+        time.sleep(0.3)
+        xdotool("windowactivate", "--sync", dialer.window)
+        time.sleep(0.3)
+        dialer.key("9")
+        self.assertEqual((page_state(calling)["value"], dialer.number_box()), (NUMBER, "89"))
 
     @unittest.skipIf(len(sys.argv) < 3, "no served program")
-    def test_press_before_the_calling_page_has_loaded_does_nothing(self):
-        server = Served(built_in_calling_page(sys.argv[1]))
+    def test_framework_pages_hear_the_number_as_typing(self):
+        self.addCleanup((server := Served(built_in_calling_page(sys.argv[1]))).close)
         server.held.clear()
-        dialer = Dialer(sys.argv[2])
-        try:
-            dialer.dial("138")
-            dialer.click(CALL_BUTTON)
-            dialer.click(CALL_BUTTON)
-            # The number box is read after the presses in the same event queue: once it
-            # answers, both presses were handled while the page was still held back.
-            wait_for(lambda: dialer.number_box() == "138")
-            self.assertIsNone(dialer.process.poll(), "the program stays up")
-            server.held.set()
-            page = dialer.calling_page()
-            wait_for(lambda: page_loaded(page))
-            self.assertEqual(page_state(page)["clicks"], 0)
-            self.assertEqual(page_state(page)["value"], "")
-            dialer.click(CALL_BUTTON)
-            state = wait_for(lambda: (s := page_state(page))["clicks"] == 1 and s)
-            self.assertEqual(state["value"], "138")
-            page.close()
-        finally:
-            code = dialer.close()
-            server.close()
-            self.assertEqual(code, 0)
+        dialer = self.start(sys.argv[2])
+        dialer.dial(NUMBER)
+        dialer.click(CALL_BUTTON)
+        dialer.click(CALL_BUTTON)
+        # The number box answers after the presses in the same event queue: both were handled
+        # while the calling page was held back.
+        wait_for(lambda: dialer.number_box() == NUMBER)
+        self.assertIsNone(dialer.process.poll(), "the program stays up")
+        server.held.set()
+        calling, _ = self.loaded(dialer)
+        self.assertEqual(page_state(calling), {"title": "ready", "value": "", "clicks": 0})
+        for number, (row, libraries, body, script, shows) in enumerate(FRAMEWORKS):
+            with self.subTest(row):
+                server.page = (f'<!doctype html><meta charset="utf-8">{RECORDER}' + "".join(
+                    f'<script src="/lib{path}"></script>' for path in libraries) +
+                    f"{body or FIELDS.format('', '')}<script>{script}</script>")
+                calling.evaluate(f"location.replace('/index.html?{number}'), 1")
+                wait_for(lambda: calling.evaluate(f"location.search === '?{number}'")
+                         and page_loaded(calling))
+                dialer.click(CALL_BUTTON)
+                wait_for(lambda: page_state(calling)["clicks"] == 1)
+                self.assertEqual(calling.evaluate("report()"), [NUMBER, shows, TYPED, 99.5, "BODY"])
+        dialer.key("space")  # the keyboard focus stayed on the call button
+        wait_for(lambda: page_state(calling)["clicks"] == 2)
+        dialer.click(CALL_BUTTON)  # its page still has its turn when the window closes
 
     @unittest.skipIf(len(sys.argv) < 3, "no served program")
-    def test_each_framework_page_dials_the_number_and_hears_it_as_typing(self):
-        server = Served(built_in_calling_page(sys.argv[1]))
-        dialer = Dialer(sys.argv[2])
-        try:
-            calling = dialer.page(f":{PORT}/")
-            wait_for(lambda: page_loaded(calling))
-            dialer.dial(NUMBER)
-            for number, (row, html, dials, shows) in enumerate(ROWS):
-                with self.subTest(row):
-                    server.page = html
-                    calling.evaluate(f"location.replace('/index.html?{number}'), 1")
-                    wait_for(lambda: calling.evaluate(
-                        f"location.search === '?{number}' && document.readyState === 'complete'"
-                        " && !!document.getElementById('ext-gen69')"))
-                    dialer.click(CALL_BUTTON)
-                    wait_for(lambda: data(calling, "clicks") == "1")
-                    self.assertEqual(data(calling, "dialled"), dials)
-                    self.assertEqual(calling.evaluate(FIELD + ".value"), shows)
-                    # Told as typing tells: input, then change, both bubbling to the document,
-                    # no key or focus event, and the page's turn before the click.
-                    self.assertEqual(calling.evaluate("heard"), [
-                        "input phone-number bubbles", "change phone-number bubbles", "click"])
-                    self.assertGreaterEqual(calling.evaluate("at.click - at.change"), 99.5)
-                    self.assertEqual(data(calling, "active"), "BODY")
-            # The keyboard focus stayed on the call button: Space presses it again.
-            dialer.key("space")
-            wait_for(lambda: data(calling, "clicks") == "2")
-            # A press whose page still has its turn when the window closes: the program ends
-            # cleanly.
-            dialer.click(CALL_BUTTON)
-        finally:
-            code = dialer.close()
-            server.close()
-        self.assertEqual(code, 0)
+    def test_page_requests_and_the_calling_page_tones(self):
+        where = self.enterContext(tempfile.TemporaryDirectory())
+        handed, pulse = os.path.join(where, "handed"), f"unix:{where}/native"
+        open(handed, "w").close()
+        # A sound server of the test's own, whose only sink is a null sink.
+        sound = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+             "--load=module-null-sink sink_name=quillo",
+             f"--load=module-native-protocol-unix socket={where}/native auth-anonymous=1"],
+            env=dict(os.environ, HOME=where, XDG_RUNTIME_DIR=where, PULSE_RUNTIME_PATH=where),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(stop, sound)
+        wait_for(lambda: run("pactl", "--server", pulse, "info").returncode == 0)
+        self.addCleanup(Served(built_in_calling_page(sys.argv[1])).close)
+        # support/browser stands in for the user's browser: it notes each address it is handed.
+        browser = os.path.join(HERE, "..", "support", "browser")
+        dialer = self.start(sys.argv[2], PATH=browser + os.pathsep + os.environ["PATH"],
+                            PULSE_SERVER=pulse, QUILLO_OPENED_FILE=handed,
+                            QTWEBENGINE_CHROMIUM_FLAGS="--use-fake-device-for-media-stream")
+        pages = dict(zip(("calling", "partner"), self.loaded(dialer)))
+        asked = {}  # every request so far: (page, its answer by now)
+        for when_asked in ("before", "after"):
+            if when_asked == "after":  # the first press, whose tones are heard out of sight
+                recorder = subprocess.Popen(["parec", "--server", pulse, "-d", "quillo.monitor",
+                                             "--format=s16le", "--rate=44100", "--channels=1",
+                                             f"{where}/monitor.raw"])
+                self.addCleanup(stop, recorder)
+                dialer.click(CALL_BUTTON)
+                asked["microphone from the calling page before the press"] = ("calling", "granted")
+            for request, page, when, expected in PERMISSIONS:
+                if when == when_asked:
+                    name = f"{request} from the {page} page {when} the press"
+                    asked[name] = (page, expected)
+                    pages[page].call("Runtime.evaluate", userGesture=True, expression=(
+                        f"(window.answers = window.answers || {{}})[{name!r}] = 'waits';"
+                        f" Promise.resolve().then(() => {REQUESTS[request]}).then(() =>"
+                        f" answers[{name!r}] = 'granted', () => answers[{name!r}] = 'refused'), 1"))
+            time.sleep(2)
+            for name, (page, expected) in asked.items():
+                self.assertEqual(pages[page].evaluate(f"answers[{name!r}]"), expected, name)
 
+        for way, page, handed_over in HANDED:
+            url = f"http://127.0.0.1:{PORT}/{way.replace(' ', '-')}-{page}"
+            pages[page].call("Runtime.evaluate", userGesture="no click" not in way,
+                             expression=f"(url => {OPENS[way]})({url!r}), 1")
+            time.sleep(1)
+            with open(handed) as log:
+                self.assertEqual(url in log.read().split(), handed_over, f"{way} from the {page}")
+            self.assertEqual(messages(dialer.window), [])
+        stop(recorder)
+        stat = run("sox", "-t", "raw", "-r", "44100", "-e", "signed", "-b", "16", "-c", "1",
+                   f"{where}/monitor.raw", "-n", "stat").stderr
+        self.assertGreater(float(stat.split("Maximum amplitude:")[1].split()[0]), 0.01, "tones")
 
-def data(calling, name):
-    return calling.evaluate(f"document.documentElement.dataset.{name} || ''")
+        def answer_message(keys, typed=""):
+            """The open message's title, whether it stands over the window, and its text; then
+            the keys (after the typed text) that answer it."""
+            box = wait_for(lambda: messages(dialer.window), timeout=2)[0]
+            over = run("xprop", "-id", box, "WM_TRANSIENT_FOR").stdout.split()[-1]
+            owner = xdotool("getwindowname", box)
+            xdotool("windowactivate", "--sync", box)
+            if typed:
+                xdotool("key", "ctrl+a")
+                xdotool("type", typed)
+            xdotool("key", "shift+Tab", "ctrl+a", "ctrl+c")
+            time.sleep(0.2)
+            text = run("xclip", "-selection", "clipboard", "-o").stdout
+            xdotool("key", keys)
+            return owner, int(over, 16) == int(dialer.window), text
+
+        for page, script, keys, typed, expected in MESSAGES:
+            row = f"{script} from the {page} page, {keys}"
+            pages[page].evaluate(f"T = {TEXT!r}; setTimeout(() => answers.message = {script})")
+            self.assertEqual(answer_message(keys, typed), (CAPTION, True, TEXT), row)
+            wait_for(lambda: pages[page].evaluate("answers.message") is not None or
+                     expected is None, timeout=2)
+            self.assertEqual(pages[page].evaluate("answers.message"), expected, row)
+            pages[page].evaluate("delete answers.message")
+
+        # A message the press raised; then a message left open 15 s, a press meanwhile.
+        calling = pages["calling"]
+        calling.evaluate("window.kept = 1; document.getElementById('ext-gen69')"
+                         ".addEventListener('click', () => alert('按下'))")
+        dialer.click(CALL_BUTTON)
+        self.assertEqual(answer_message("Return")[2], "按下")
+        clicks = page_state(calling)["clicks"]
+        calling.evaluate("setTimeout(() => { alert('等待'); window.went = 1 })")
+        wait_for(lambda: messages(dialer.window), timeout=2)
+        dialer.click(CALL_BUTTON)
+        dialer.dial("+")  # the press has ended: the keys (those the box leaves free) answer
+        time.sleep(15)
+        self.assertEqual(answer_message("Return")[2], "等待")
+        wait_for(lambda: calling.evaluate("window.went") == 1, timeout=2)
+        self.assertEqual(calling.evaluate("window.kept"), 1, "not reloaded")
+        self.assertEqual(page_state(calling)["clicks"], clicks, "the press changed nothing")
+        self.assertEqual(dialer.number_box(), "+")
+        # Closing the window while a message waits.
+        pages["partner"].evaluate("setTimeout(() => confirm('关闭'))")
+        wait_for(lambda: messages(dialer.window), timeout=2)
+
+    @unittest.skipIf(len(sys.argv) < 3, "no served program")
+    def test_press_places_a_webrtc_call_that_carries_the_microphone(self):
+        # The calling service's page takes the microphone and calls the same page opened as
+        # a callee in a separate headless Chromium, which answers and reports the loudest
+        # frequency it hears: the 440 Hz tone of the program's fake capture device.
+        where = self.enterContext(tempfile.TemporaryDirectory())
+        subprocess.run(["sox", "-n", "-r", "48000", "-b", "16", "-c", "1", f"{where}/tone.wav",
+                        "synth", "30", "sine", "440", "gain", "-6"], check=True)
+        self.addCleanup((service := Served(os.path.join(HERE, "call_service"))).close)
+        callee = subprocess.Popen(
+            ["chromium-headless-shell", "--no-sandbox", f"--user-data-dir={where}/callee",
+             "--autoplay-policy=no-user-gesture-required", "--allow-loopback-in-peer-connection",
+             "--disable-features=WebRtcHideLocalIpsWithMdns",
+             f"http://127.0.0.1:{PORT}/index.html?callee"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.addCleanup(lambda: (os.killpg(callee.pid, signal.SIGKILL), callee.wait()))
+        dialer = self.start(sys.argv[2], QTWEBENGINE_CHROMIUM_FLAGS=(
+            "--use-fake-device-for-media-stream --allow-loopback-in-peer-connection"
+            f" --use-file-for-fake-audio-capture={where}/tone.wav"))
+        calling, _ = self.loaded(dialer)
+        dialer.dial(NUMBER)
+        dialer.click(CALL_BUTTON)
+        heard = service.receive("heard", timeout=30)
+        self.assertIsNotNone(heard, "the callee heard nothing; the calling page's state: "
+                             + str(calling.evaluate("document.title")))
+        heard = json.loads(heard)
+        print(f"callee heard: {heard}")
+        self.assertEqual((heard.get("error"), heard["number"]), (None, NUMBER))
+        self.assertLessEqual(abs(heard["bin"] - 440 / heard["binWidth"]), 1)
 
 
 if __name__ == "__main__":

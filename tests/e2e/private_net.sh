@@ -1,11 +1,8 @@
 #!/bin/sh
-# Runs a command in a network of its own: loopback and one pair of virtual interfaces. A
-# WebRTC call never offers a loopback address, so the pair gives both ends a host address
-# while nothing the call sends can leave this namespace.
+# Runs a command in a network of its own: loopback and a pair of virtual interfaces, which give a
+# WebRTC call a host address (it never offers loopback) while nothing it sends can leave.
 set -e
-if [ "${QUILLO_PRIVATE_NET:-}" != 1 ]; then
-  QUILLO_PRIVATE_NET=1 exec unshare --net "$0" "$@"
-fi
+[ "${QUILLO_PRIVATE_NET:-}" = 1 ] || QUILLO_PRIVATE_NET=1 exec unshare --net "$0" "$@"
 ip link set lo up
 ip link add quillo0 type veth peer name quillo1
 ip addr add 10.203.0.1/24 dev quillo0
