@@ -11,81 +11,51 @@ SCRIPT = re.compile(r"<script[^>]*>(.*?)</script>", re.S | re.I)
 COMMENT = re.compile(r"/\*.*?\*/|(?:^|\s)//[^\n]*", re.S)
 STRING = re.compile(r'"(?:[^"\\\n]|\\.)*"|\'(?:[^\'\\\n]|\\.)*\'')
 # What ES5 does not have, and how it shows in a script's text.
-LATER_THAN_ES5 = [
-    ("arrow function", re.compile(r"=>")),
-    ("let", re.compile(r"\blet\s+[\w\[{]")),
-    ("const", re.compile(r"\bconst\s+[\w\[{]")),
-    ("class", re.compile(r"\bclass\s+\w+")),
-    ("template string", re.compile(r"`")),
-    ("for...of", re.compile(r"\bfor\s*\([^)]*\bof\b")),
-    ("spread or rest", re.compile(r"\.\.\.\w")),
-    ("URLSearchParams", re.compile(r"\bURLSearchParams\b")),
-    ("unguarded AudioContext", re.compile(r"new\s+(?:window\.)?AudioContext\b")),
-    # A syntax error in modes 7 and 8.
-    ("trailing comma", re.compile(r",\s*[}\]]")),
-]
+LATER_THAN_ES5 = {
+    "arrow function": r"=>", "template string": r"`", "spread or rest": r"\.\.\.\w",
+    "let": r"\blet\s+[\w\[{]", "const": r"\bconst\s+[\w\[{]", "class": r"\bclass\s+\w+",
+    "for...of": r"\bfor\s*\([^)]*\bof\b", "URLSearchParams": r"\bURLSearchParams\b",
+    "unguarded AudioContext": r"new\s+(?:window\.)?AudioContext\b",
+    "trailing comma (a syntax error in modes 7 and 8)": r",\s*[}\]]",
+}
 MODES = range(7, 12)
 # The modes that have a member (Microsoft's document-mode lists; Wine's
 # dlls/mshtml/tests/documentmode.js records them on Windows).
-MEMBERS = {
-    "addEventListener": range(9, 12), "removeEventListener": range(9, 12),
-    "dispatchEvent": range(9, 12), "preventDefault": range(9, 12),
-    "stopPropagation": range(9, 12), "textContent": range(9, 12),
-    "getElementsByClassName": range(9, 12), "querySelector": range(8, 12),
-    "querySelectorAll": range(8, 12), "attachEvent": range(7, 11), "detachEvent": range(7, 11),
-    "JSON": range(8, 12), "localStorage": range(8, 12), "forEach": range(9, 12),
-    "map": range(9, 12), "filter": range(9, 12), "reduce": range(9, 12), "some": range(9, 12),
-    "every": range(9, 12), "isArray": range(9, 12), "keys": range(9, 12),
-    "create": range(9, 12), "defineProperty": range(9, 12), "bind": range(9, 12),
-    "trim": range(9, 12), "now": range(9, 12),
-    "AudioContext": (), "webkitAudioContext": (),
-}
-USE = re.compile(r"\b(" + "|".join(MEMBERS) + r")\b")
-IF = re.compile(r"\bif\s*\(")
+MEMBERS = {member: modes for modes, names in [
+    (range(9, 12), "addEventListener removeEventListener dispatchEvent preventDefault "
+                   "stopPropagation textContent getElementsByClassName forEach map filter "
+                   "reduce some every isArray keys create defineProperty bind trim now"),
+    (range(8, 12), "querySelector querySelectorAll JSON localStorage"),
+    (range(7, 11), "attachEvent detachEvent"),
+    ((), "AudioContext webkitAudioContext")] for member in names.split()}
 
 
 def closing(code, start):
     """The index just past the bracket that closes the one at start."""
     depth = 0
     for i in range(start, len(code)):
-        if code[i] in "({[":
-            depth += 1
-        elif code[i] in ")}]":
-            depth -= 1
-            if depth == 0:
-                return i + 1
+        depth += (code[i] in "({[") - (code[i] in ")}]")
+        if depth == 0:
+            return i + 1
     return len(code)
 
 
-def guarded_spans(code):
-    """(start, end, condition) of each if's condition and of the statement it governs."""
-    spans = []
-    for found in IF.finditer(code):
-        open_paren = found.end() - 1
-        end = closing(code, open_paren)
-        condition = code[open_paren:end]
-        spans.append((open_paren, end, condition))
+def unguarded(code, member):
+    """The lines that use member outside a test for it: an if's condition that names member
+    or the statement it governs, a typeof, an || fallback."""
+    guarded = []
+    for found in re.finditer(r"\bif\s*\(", code):
+        end = closing(code, found.end() - 1)
         body = re.compile(r"\s*").match(code, end).end()
         body_end = closing(code, body) if code[body:body + 1] == "{" else code.find(";", body) + 1
-        spans.append((body, body_end, condition))
-    return spans
-
-
-def unguarded(code, member):
-    """Uses of member outside a test for it: not in an if's condition or the statement it
-    governs when that condition names member, not after typeof, not in an || fallback."""
-    spans = guarded_spans(code)
-    for use in USE.finditer(code):
-        if use.group(1) != member:
-            continue
-        at = use.start()
-        before = code[:at].rstrip().rstrip(".").rstrip()
-        if re.search(r"(\btypeof\s+[\w.]*|\|\|\s*[\w.]*)$", before) or \
-                re.match(r"\s*\|\|", code[use.end():]):
-            continue
-        if any(start <= at < end and member in condition for start, end, condition in spans):
-            continue
-        yield code.count("\n", 0, at) + 1
+        if member in code[found.end() - 1:end]:
+            guarded.append(range(found.end() - 1, body_end))
+    for use in re.finditer(r"\b%s\b" % member, code):
+        before = code[:use.start()].rstrip().rstrip(".").rstrip()
+        if not (re.search(r"(\btypeof\s+[\w.]*|\|\|\s*[\w.]*)$", before) or
+                re.match(r"\s*\|\|", code[use.end():]) or
+                any(use.start() in span for span in guarded)):
+            yield code.count("\n", 0, use.start()) + 1
 
 
 failures = []
@@ -101,14 +71,12 @@ for page in pages:
         # A member named in a string is tested with "in": keep its name, drop the quotes.
         code = STRING.sub(lambda s: s.group(0)[1:-1] if re.fullmatch(r"\W\w+\W", s.group(0))
                           and re.match(r"\s*in\b", code[s.end():]) else '""', code)
-        for name, pattern in LATER_THAN_ES5:
-            if pattern.search(code):
-                failures.append(f"{page}: {name}")
+        failures += [f"{page}: {name}" for name, pattern in LATER_THAN_ES5.items()
+                     if re.search(pattern, code)]
         for member, modes in MEMBERS.items():
             lacking = [mode for mode in MODES if mode not in modes]
-            for line in unguarded(code, member) if lacking else ():
-                failures.append(f"{page}: script line {line}: {member} unguarded, but "
-                                f"document mode {lacking[0]} lacks it")
+            failures += [f"{page}: script line {line}: {member} unguarded, but document mode "
+                         f"{lacking[0]} lacks it" for line in unguarded(code, member)]
 for failure in failures:
     print("FAIL:", failure)
 print(f"{len(pages)} pages checked for document modes {MODES[0]} to {MODES[-1]}")

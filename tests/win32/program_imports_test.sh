@@ -1,24 +1,14 @@
 #!/usr/bin/env bash
-# quillo.exe imports only DLLs that every Windows 10 and 11 has: program_imports_test.sh
-# OBJDUMP PROGRAM. Fails on any other DLL (a C++ runtime or threads library left dynamic)
-# and when the import table cannot be read at all.
+# program_imports_test.sh OBJDUMP PROGRAM: the program imports only DLLs that every Windows 10
+# and 11 has; fails on any other (a C++ runtime or threads library left dynamic) or none.
 set -uo pipefail
-objdump=$1
-program=$2
-system_dlls="kernel32 user32 gdi32 comctl32 shell32 shlwapi ole32 oleaut32 oleacc advapi32
+system="kernel32 user32 gdi32 comctl32 shell32 shlwapi ole32 oleaut32 oleacc advapi32
   msvcrt version uxtheme"
-
-imports=$("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
-if [[ -z "$imports" ]]; then
-  echo "FAIL: no import table in $program" >&2
-  exit 1
-fi
+imports=$("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
+echo "imports:" $imports
+[[ -n "$imports" ]] || { echo "FAIL: no import table in $2" >&2; exit 1; }
 status=0
 for dll in $imports; do
-  if ! grep -qw -- "${dll%.dll}" <<<"$system_dlls"; then
-    echo "FAIL: $program imports $dll, which is not a system DLL" >&2
-    status=1
-  fi
+  grep -qw -- "${dll%.dll}" <<<"$system" || { echo "FAIL: $dll is not a system DLL" >&2; status=1; }
 done
-echo "imports:" $imports
 exit $status
