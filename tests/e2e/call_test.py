@@ -5,7 +5,6 @@ real WebRTC call.   Usage: call_test.py PROGRAM [SERVED_PROGRAM]"""
 import http.server
 import json
 import os
-import queue
 import signal
 import subprocess
 import sys
@@ -14,7 +13,8 @@ import threading
 import time
 import unittest
 
-from dialer import (CALL_BUTTON, NUMBER, Dialer, built_in_calling_page, page_loaded,
+import cdp
+from dialer import (CALL_BUTTON, NUMBER, Dialer, built_in_calling_page, free_port, page_loaded,
                     page_state, run_tests, wait_for, xdotool)
 
 CAPTION = "Quillo BY中国人，中国范~"
@@ -24,22 +24,16 @@ JS, NODE = "/usr/share/javascript/", "/usr/share/nodejs/"  # Debian's, at /lib/P
 
 
 class Served(http.server.ThreadingHTTPServer):
-    """The tests' web server on 127.0.0.1:PORT: folder, or a test's own page at /index.html;
+    """The tests' web server on 127.0.0.1:PORT: folder, or a test's own page at /index.html?...;
     Debian's script libraries at /lib/ and their path; a download; requests held while `held`
-    is clear; mailboxes (POST /box/NAME leaves a message, GET takes the oldest, or 204 in 10 s)."""
+    is clear."""
     daemon_threads = True
 
     def __init__(self, folder):
-        self.page, self.held, self.boxes = None, threading.Event(), {}
+        self.page, self.held = None, threading.Event()
         self.held.set()
         super().__init__(("127.0.0.1", PORT), lambda *a: Handler(*a, directory=folder))
         threading.Thread(target=self.serve_forever, daemon=True).start()
-
-    def receive(self, box, timeout):
-        try:
-            return self.boxes.setdefault(box, queue.Queue()).get(timeout=timeout)
-        except queue.Empty:
-            return None
 
     def close(self):
         self.held.set()
@@ -48,24 +42,16 @@ class Served(http.server.ThreadingHTTPServer):
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
-    def answer(self, body, kind="application/json", *headers):
-        self.send_response(200 if body is not None else 204)
-        for header in (("Content-Type", kind),) + headers:
+    def answer(self, body, kind, *headers):
+        self.send_response(200)
+        for header in (("Content-Type", kind), ("Content-Length", str(len(body)))) + headers:
             self.send_header(*header)
-        self.send_header("Content-Length", str(len(body or b"")))
         self.end_headers()
-        self.wfile.write(body or b"")
-
-    def do_POST(self):
-        length = int(self.headers.get("Content-Length", 0))
-        self.server.boxes.setdefault(self.path[5:], queue.Queue()).put(self.rfile.read(length))
-        self.answer(None)
+        self.wfile.write(body)
 
     def do_GET(self):
         self.server.held.wait(timeout=60)
-        if self.path.startswith("/box/"):
-            self.answer(self.server.receive(self.path[5:], timeout=10))
-        elif self.path.startswith("/download"):
+        if self.path.startswith("/download"):
             self.answer(b"f\n", "text/plain", ("Content-Disposition", "attachment; filename=f.txt"))
         elif self.path.startswith("/index.html?") and self.server.page is not None:
             self.answer(self.server.page.encode(), "text/html; charset=utf-8")
@@ -106,17 +92,14 @@ FIELDS = ('<input type="text" id="phone-number" {}>'
           '<button type="button" id="ext-gen69" {}>call</button>')
 FIELD = "document.getElementById('phone-number')"
 CLICK = "document.getElementById('ext-gen69').addEventListener('click', () => dialled("
-JQUERY = JS + "jquery/jquery.min.js"
 # Told as typing tells: input, then change, both bubbling to the document, no key or focus event.
 TYPED = ["input phone-number bubbles", "change phone-number bubbles", "click"]
 # (row, libraries, the page's body or "" for the plain fields, its script, what the input shows
 # at the click); each page dials NUMBER.
 FRAMEWORKS = [
-    ("jQuery handlers on input and change", [JQUERY], "", "var number = '';"
+    ("jQuery handlers on input and change", [JS + "jquery/jquery.min.js"], "", "var number = '';"
      " $('#phone-number').on('input change', function () { number = $(this).val(); });"
      " $('#ext-gen69').on('click', () => dialled(number));", NUMBER),
-    ("jQuery val() at the click", [JQUERY], "",
-     "$('#ext-gen69').on('click', () => dialled($('#phone-number').val()));", NUMBER),
     ("Vue 2 v-model", [JS + "vue/vue.min.js"],
      '<div id="app">' + FIELDS.format('v-model="number"', '@click="dial"') + "</div>",
      "new Vue({el: '#app', data: {number: ''}, methods: {dial() { dialled(this.number); }}});",
@@ -193,14 +176,7 @@ def run(*command):
 
 def messages(main):
     """The program's message windows: shown, with the caption, other than the window."""
-    found = xdotool("search", "--onlyvisible", "--name", "^Quillo BY").split()
-    return [w for w in found if w != main]
-
-
-def clipboard():
-    time.sleep(0.2)
-    return subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True,
-                          text=True).stdout
+    return [w for w in xdotool("search", "--onlyvisible", "--name", CAPTION).split() if w != main]
 
 
 class CallTest(unittest.TestCase):
@@ -231,10 +207,9 @@ class CallTest(unittest.TestCase):
             for control, partner_focused in stops:
                 dialer.key(key)
                 dialer.key(digit)
-                where = f"{key} to the {control}"
-                self.assertEqual(partner.evaluate("document.hasFocus()"), partner_focused, where)
-                self.assertFalse(calling.evaluate("document.hasFocus()"), where)
-                self.assertEqual(page_state(calling)["value"], NUMBER, where)
+                focus = [page.evaluate("document.hasFocus()") for page in (partner, calling)]
+                self.assertEqual((focus, page_state(calling)["value"]),
+                                 ([partner_focused, False], NUMBER), f"{key} to the {control}")
             self.assertEqual(dialer.number_box(), digit, key)  # it replaced the selected text
         # A page script asks for the focus, then the window is activated again.
         calling.evaluate(FIELD + ".focus(), 1")
@@ -351,8 +326,7 @@ class CallTest(unittest.TestCase):
             row = f"{script} from the {page} page, {keys}"
             pages[page].evaluate(f"T = {TEXT!r}; setTimeout(() => answers.message = {script})")
             self.assertEqual(answer_message(keys, typed), (CAPTION, True, TEXT), row)
-            wait_for(lambda: pages[page].evaluate("answers.message") is not None or
-                     expected is None, timeout=2)
+            wait_for(lambda: pages[page].evaluate("'message' in answers"), timeout=2)
             self.assertEqual(pages[page].evaluate("answers.message"), expected, row)
             pages[page].evaluate("delete answers.message")
 
@@ -379,34 +353,36 @@ class CallTest(unittest.TestCase):
 
     @unittest.skipIf(len(sys.argv) < 3, "no served program")
     def test_press_places_a_webrtc_call_that_carries_the_microphone(self):
-        # The calling service's page takes the microphone and calls the same page opened as
-        # a callee in a separate headless Chromium, which answers and reports the loudest
-        # frequency it hears: the 440 Hz tone of the program's fake capture device.
-        where = self.enterContext(tempfile.TemporaryDirectory())
+        # The calling service's page takes the microphone and calls the same page in a headless
+        # Chromium, which answers and reports the loudest frequency it hears: the 440 Hz tone of
+        # the program's fake capture device.
+        where, port = self.enterContext(tempfile.TemporaryDirectory()), free_port()
         subprocess.run(["sox", "-n", "-r", "48000", "-b", "16", "-c", "1", f"{where}/tone.wav",
                         "synth", "30", "sine", "440", "gain", "-6"], check=True)
-        self.addCleanup((service := Served(os.path.join(HERE, "call_service"))).close)
+        self.addCleanup(Served(os.path.join(HERE, "call_service")).close)
         callee = subprocess.Popen(
             ["chromium-headless-shell", "--no-sandbox", f"--user-data-dir={where}/callee",
              "--autoplay-policy=no-user-gesture-required", "--allow-loopback-in-peer-connection",
-             "--disable-features=WebRtcHideLocalIpsWithMdns",
-             f"http://127.0.0.1:{PORT}/index.html?callee"],
+             "--disable-features=WebRtcHideLocalIpsWithMdns", f"--remote-debugging-port={port}",
+             f"http://127.0.0.1:{PORT}/index.html"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         self.addCleanup(lambda: (os.killpg(callee.pid, signal.SIGKILL), callee.wait()))
         dialer = self.start(sys.argv[2], QTWEBENGINE_CHROMIUM_FLAGS=(
             "--use-fake-device-for-media-stream --allow-loopback-in-peer-connection"
             f" --use-file-for-fake-audio-capture={where}/tone.wav"))
         calling, _ = self.loaded(dialer)
+        answering = cdp.Page(wait_for(lambda: cdp.pages(port))[0]["webSocketDebuggerUrl"])
+        self.addCleanup(answering.close)
         dialer.dial(NUMBER)
         dialer.click(CALL_BUTTON)
-        heard = service.receive("heard", timeout=30)
-        self.assertIsNotNone(heard, "the callee heard nothing; the calling page's state: "
-                             + str(calling.evaluate("document.title")))
-        heard = json.loads(heard)
-        print(f"callee heard: {heard}")
-        self.assertEqual((heard.get("error"), heard["number"]), (None, NUMBER))
-        self.assertLessEqual(abs(heard["bin"] - 440 / heard["binWidth"]), 1)
-
+        offer = json.dumps(wait_for(lambda: calling.evaluate("window.offer")))
+        wait_for(lambda: answering.evaluate("document.readyState === 'complete'"))
+        reply = answering.call("Runtime.evaluate", expression=f"answer({offer})", awaitPromise=True)
+        calling.evaluate(f"answered({json.dumps(reply['result'].get('value'))})")
+        heard = wait_for(lambda: answering.evaluate("window.heard"), timeout=30)
+        self.assertEqual((heard.get("number"), calling.evaluate("document.title")),
+                         (NUMBER, "connected"))
+        self.assertLessEqual(abs(heard["bin"] - 440 / heard["binWidth"]), 1, heard)
 
 if __name__ == "__main__":
     run_tests()
