@@ -1,18 +1,7 @@
-// The fake page's IDispatch face, as the browser control serves a document in a document mode
-// (7 to 11), from Microsoft's documentation and Wine's conformance tests (which record
-// Windows' results): GetIDsOfNames matches names regardless of case and gives
-// DISP_E_UNKNOWNNAME for a name the object lacks, with the fixed ids of mshtmdid.h, a
-// collection's item being its default member (Wine's dlls/mshtml/dispex.c and tests/dom.c).
-// item(index) past the end gives S_OK and VT_NULL, a negative index E_INVALIDARG (tests/dom.c).
-// Elements have no "all" in mode 11 (MS-DOM2CE 2.1.3.1; Wine's htmlelem.c hides it there), but
-// getElementsByTagName in every mode; inputs report the types tel, search and email only from
-// mode 10 and "text" below it (tests/documentmode.js). Elements have dispatchEvent and
-// documents createEvent from mode 9 (tests/documentmode.js, elem_props and doc_props);
-// fireEvent is gone in mode 11 ("Legacy DOM events are no longer supported", Microsoft's IE11
-// compatibility notes). initEvent takes the type, whether the event bubbles and whether it can
-// be cancelled ("initEvent method", Microsoft's DOM events reference). Writes must name their
-// value DISPID_PROPERTYPUT; a call the page rejects fails with DISP_E_EXCEPTION. Arguments and
-// results are read and written here, not through the program's own VARIANT conversions.
+// The fake page's IDispatch face, as the browser control serves a document in modes 7 to 11
+// (Microsoft's documentation; Wine's mshtml dispex.c, htmlelem.c, tests/dom.c and
+// tests/documentmode.js, which record Windows' results). Arguments and results are read and
+// written here, not through the program's own VARIANT conversions.
 #include <mshtmdid.h>
 
 #include <algorithm>
@@ -23,59 +12,51 @@
 namespace quillo::testing {
 namespace {
 
+// The objects a member is on: the document, an event, a collection, and elements with no
+// name, with a name only, and form controls (a name, a type and a value).
+enum On { kDocument = 1, kEvent = 2, kList = 4, kPlain = 8, kNamed = 16, kControl = 32 };
+constexpr int kNameds = kNamed | kControl, kElements = kPlain | kNameds;
+
 struct Member {
   const char* name;
-  DISPID id;
-  int firstMode = 7;
-  int lastMode = 11;
+  unsigned long id;  // mshtmdid.h's, unsigned; a collection's item is its default member
+  int on;
+  int firstMode = 7, lastMode = 11;
 };
 
-// mshtmdid.h's ids are unsigned.
-constexpr DISPID Id(unsigned long raw) { return static_cast<DISPID>(raw); }
+// Elements lose "all" in mode 11 (MS-DOM2CE 2.1.3.1) and fireEvent with it (the IE11
+// compatibility notes); the DOM events come in mode 9.
+constexpr Member kMembers[] = {
+    {"body", DISPID_IHTMLDOCUMENT2_BODY, kDocument},
+    {"createEvent", DISPID_IDOCUMENTEVENT_CREATEEVENT, kDocument, 9},
+    {"initEvent", DISPID_IDOMEVENT_INITEVENT, kEvent, 9},
+    {"length", DISPID_IHTMLELEMENTCOLLECTION_LENGTH, kList},
+    {"item", DISPID_VALUE, kList},
+    {"tags", DISPID_IHTMLELEMENTCOLLECTION_TAGS, kList},
+    {"id", DISPID_IHTMLELEMENT_ID, kElements},
+    {"title", DISPID_IHTMLELEMENT_TITLE, kElements},
+    {"click", DISPID_IHTMLELEMENT_CLICK, kElements},
+    {"all", DISPID_IHTMLELEMENT_ALL, kElements, 7, 10},
+    {"getElementsByTagName", DISPID_IHTMLELEMENT2_GETELEMENTSBYTAGNAME, kElements},
+    {"ownerDocument", DISPID_IHTMLDOMNODE2_OWNERDOCUMENT, kElements},
+    {"dispatchEvent", DISPID_IEVENTTARGET_DISPATCHEVENT, kElements, 9},
+    {"fireEvent", DISPID_IHTMLELEMENT3_FIREEVENT, kElements, 7, 10},
+    {"name", DISPID_IHTMLINPUTELEMENT_NAME, kNameds},
+    {"type", DISPID_IHTMLINPUTELEMENT_TYPE, kControl},
+    {"value", DISPID_IHTMLINPUTELEMENT_VALUE, kControl}};
 
-bool SameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
+int OnOf(const FakePage::Node& node) {
+  using Kind = FakePage::Node::Kind;
+  if (node.kind == Kind::kDocument) return kDocument;
+  if (node.kind == Kind::kEvent) return kEvent;
+  if (node.kind == Kind::kCollection) return kList;
+  return node.Is({"input", "button", "textarea"}) ? kControl
+         : node.Is({"select", "a", "form"})       ? kNamed
+                                                  : kPlain;
 }
 
-const std::vector<Member>& MembersOf(const FakePage::Node& node) {
-  using Kind = FakePage::Node::Kind;
-  static const std::vector<Member> document = {
-      {"body", Id(DISPID_IHTMLDOCUMENT2_BODY)},
-      {"createEvent", Id(DISPID_IDOCUMENTEVENT_CREATEEVENT), 9}};
-  static const std::vector<Member> event = {{"initEvent", Id(DISPID_IDOMEVENT_INITEVENT), 9}};
-  static const std::vector<Member> collection = {
-      {"length", Id(DISPID_IHTMLELEMENTCOLLECTION_LENGTH)},
-      {"item", DISPID_VALUE},
-      {"tags", Id(DISPID_IHTMLELEMENTCOLLECTION_TAGS)}};
-  static const std::vector<Member> element = {
-      {"id", Id(DISPID_IHTMLELEMENT_ID)},
-      {"title", Id(DISPID_IHTMLELEMENT_TITLE)},
-      {"click", Id(DISPID_IHTMLELEMENT_CLICK)},
-      {"all", Id(DISPID_IHTMLELEMENT_ALL), 7, 10},
-      {"getElementsByTagName", Id(DISPID_IHTMLELEMENT2_GETELEMENTSBYTAGNAME)},
-      {"ownerDocument", Id(DISPID_IHTMLDOMNODE2_OWNERDOCUMENT)},
-      {"dispatchEvent", Id(DISPID_IEVENTTARGET_DISPATCHEVENT), 9},
-      {"fireEvent", Id(DISPID_IHTMLELEMENT3_FIREEVENT), 7, 10}};
-  static const std::vector<Member> named = [] {
-    std::vector<Member> members = element;
-    members.push_back({"name", Id(DISPID_IHTMLINPUTELEMENT_NAME)});
-    return members;
-  }();
-  static const std::vector<Member> control = [] {
-    std::vector<Member> members = named;
-    members.push_back({"type", Id(DISPID_IHTMLINPUTELEMENT_TYPE)});
-    members.push_back({"value", Id(DISPID_IHTMLINPUTELEMENT_VALUE)});
-    return members;
-  }();
-  if (node.kind == Kind::kDocument) return document;
-  if (node.kind == Kind::kEvent) return event;
-  if (node.kind == Kind::kCollection) return collection;
-  if (node.Is({"input", "button", "textarea"})) return control;
-  if (node.Is({"select", "a", "form"})) return named;
-  return element;
+std::string Utf8(const OLECHAR* text) {
+  return TextFromUtf16(reinterpret_cast<const char16_t*>(text));
 }
 
 }  // namespace
@@ -86,22 +67,18 @@ class ComFace final : public IHTMLDocument {
   ComFace(FakePage& page, FakePage::Node& node) : page_(page), node_(node) {}
 
   static IDispatch* Of(FakePage& page, FakePage::Node& node) {
-    if (node.face == nullptr) {
+    if (node.face == nullptr)
       node.face = page.faces_.emplace_back(std::make_shared<ComFace>(page, node)).get();
-    }
     return node.face;
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IDispatch &&
-        !(iid == IID_IHTMLDocument && node_.kind == FakePage::Node::Kind::kDocument)) {
-      return E_NOINTERFACE;
-    }
-    *out = static_cast<IHTMLDocument*>(this);
-    AddRef();
-    return S_OK;
+    const bool has = iid == IID_IUnknown || iid == IID_IDispatch ||
+                     (iid == IID_IHTMLDocument && node_.kind == FakePage::Node::Kind::kDocument);
+    *out = has ? static_cast<IHTMLDocument*>(this) : nullptr;
+    if (has) AddRef();
+    return has ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override {
     node_.AddRef();
@@ -120,38 +97,35 @@ class ComFace final : public IHTMLDocument {
     *script = nullptr;
     return E_NOTIMPL;
   }
+  // Names match regardless of case; those after the first would name arguments, which none of
+  // these members takes.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     std::fill(ids, ids + count, DISPID_UNKNOWN);
-    // The names after the first would be named arguments, which none of these members takes.
-    if (count != 1) return DISP_E_UNKNOWNNAME;
-    const std::string name = TextFromUtf16(reinterpret_cast<const char16_t*>(names[0]));
-    const Member* member = Find([&](const Member& m) { return SameName(m.name, name); });
+    const std::string name = count == 1 ? Utf8(names[0]) : "";
+    const Member* member =
+        Find([&](const Member& m) { return _stricmp(m.name, name.c_str()) == 0; });
     if (member == nullptr) return DISP_E_UNKNOWNNAME;
-    ids[0] = member->id;
+    ids[0] = static_cast<DISPID>(member->id);
     return S_OK;
   }
 
+  // Writes must name their value DISPID_PROPERTYPUT; a call the page rejects fails with
+  // DISP_E_EXCEPTION; item(index) past the end gives VT_NULL, a negative index E_INVALIDARG.
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
                                    VARIANT* result, EXCEPINFO* exception, UINT*) override {
-    const Member* member = Find([&](const Member& m) { return m.id == id; });
+    const Member* member = Find([&](const Member& m) { return static_cast<DISPID>(m.id) == id; });
     if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
     const std::string name = member->name;
-    if (name == "ownerDocument" || name == "createEvent" || name == "initEvent" ||
-        name == "dispatchEvent" || name == "fireEvent") {
+    if (name == "ownerDocument" || name.find("Event") != std::string::npos) {
       return InvokeEvent(name, flags, *parameters, result);
     }
     std::vector<Value> arguments;
     for (UINT i = parameters->cArgs; i > 0; --i) {  // they come last first
-      const VARIANT& argument = parameters->rgvarg[i - 1];
-      if (V_VT(&argument) == VT_I4)
-        arguments.emplace_back(static_cast<double>(V_I4(&argument)));
-      else if (V_VT(&argument) == VT_R8)
-        arguments.emplace_back(V_R8(&argument));
-      else if (V_VT(&argument) == VT_BSTR)
-        arguments.emplace_back(TextFromUtf16(reinterpret_cast<const char16_t*>(V_BSTR(&argument))));
-      else
-        return DISP_E_TYPEMISMATCH;
+      const VARIANT& a = parameters->rgvarg[i - 1];
+      if (V_VT(&a) != VT_I4 && V_VT(&a) != VT_R8 && V_VT(&a) != VT_BSTR) return DISP_E_TYPEMISMATCH;
+      if (V_VT(&a) == VT_BSTR) arguments.emplace_back(Utf8(V_BSTR(&a)));
+      if (V_VT(&a) != VT_BSTR) arguments.emplace_back(V_VT(&a) == VT_I4 ? V_I4(&a) : V_R8(&a));
     }
     std::optional<FakePage::Answer> answer;
     if (flags & DISPATCH_PROPERTYPUT) {
@@ -167,6 +141,7 @@ class ComFace final : public IHTMLDocument {
       }
       if ((flags & DISPATCH_PROPERTYGET) && arguments.empty()) answer = page_.Get(node_, name);
       if (!answer && (flags & DISPATCH_METHOD)) answer = page_.Call(node_, name, arguments);
+      // Inputs report the types tel, search and email only from mode 10, "text" below it.
       const auto* type = answer && name == "type" ? std::get_if<Text>(&*answer) : nullptr;
       if (type != nullptr && page_.mode_ < 10 &&
           (*type == "tel" || *type == "search" || *type == "email")) {
@@ -201,18 +176,16 @@ class ComFace final : public IHTMLDocument {
  private:
   // An object, or for none the VARIANT_TRUE that fireEvent and dispatchEvent answer.
   static HRESULT Answer(VARIANT* result, IDispatch* object) {
-    if (result != nullptr && object != nullptr) {
-      V_VT(result) = VT_DISPATCH;
-      V_DISPATCH(result) = object;
-      object->AddRef();
-    } else if (result != nullptr) {
-      V_VT(result) = VT_BOOL;
-      V_BOOL(result) = VARIANT_TRUE;
-    }
+    if (result == nullptr) return S_OK;
+    V_VT(result) = object != nullptr ? VT_DISPATCH : VT_BOOL;
+    if (object != nullptr) object->AddRef();
+    if (object != nullptr) V_DISPATCH(result) = object;
+    if (object == nullptr) V_BOOL(result) = VARIANT_TRUE;
     return S_OK;
   }
 
-  // The members that make, initialise and raise events.
+  // The members that make, initialise and raise events. initEvent takes the type, whether the
+  // event bubbles and whether it can be cancelled.
   HRESULT InvokeEvent(const std::string& name, WORD flags, const DISPPARAMS& parameters,
                       VARIANT* result) {
     if (flags & DISPATCH_PROPERTYPUT) return DISP_E_MEMBERNOTFOUND;
@@ -224,7 +197,7 @@ class ComFace final : public IHTMLDocument {
     };
     const auto text = [&](UINT i) {
       const VARIANT* v = argument(i, VT_BSTR);
-      return v ? TextFromUtf16(reinterpret_cast<const char16_t*>(V_BSTR(v))) : std::string("?");
+      return v ? Utf8(V_BSTR(v)) : std::string("?");
     };
     const auto truth = [&](UINT i) -> std::string {
       const VARIANT* v = argument(i, VT_BOOL);
@@ -269,9 +242,10 @@ class ComFace final : public IHTMLDocument {
   // The member that pred picks, of those the object has in the page's mode, or nullptr.
   template <typename Pred>
   const Member* Find(Pred pred) const {
-    for (const Member& member : MembersOf(node_)) {
-      if (page_.mode_ < member.firstMode || page_.mode_ > member.lastMode) continue;
-      if (pred(member)) return &member;
+    for (const Member& m : kMembers) {
+      const bool has =
+          (m.on & OnOf(node_)) && page_.mode_ >= m.firstMode && page_.mode_ <= m.lastMode;
+      if (has && pred(m)) return &m;
     }
     return nullptr;
   }
