@@ -1,14 +1,17 @@
-// Real pages in the real browser engine, for tests and benchmarks.
+// Real pages in the real browser engine, for the engine tests and benchmarks.
 #pragma once
 
+#include <signal.h>
+
 #include <QApplication>
-#include <QString>
+#include <QSignalSpy>
 #include <QTest>
-#include <QVariant>
+#include <QWebEnginePage>
 #include <memory>
 #include <string_view>
 
 #include "browser_box.h"
+#include "process_switches.h"
 #include "web_page_operator.h"
 
 namespace quillo::testing {
@@ -17,40 +20,79 @@ inline constexpr char kNumber[] = "+8613800138000";
 
 // What one press of the call button achieved: bind, fill "phone-number", click "ext-gen69".
 struct Pressed {
-  bool bound = false;
-  bool filled = false;
-  bool clicked = false;
+  bool bound = false, filled = false, clicked = false;
   bool works() const { return bound && filled && clicked; }
 };
 
 // Prepares the process for Qt WebEngine and makes the application object, before anything else.
-std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv);
+inline std::unique_ptr<QApplication> MakeEngineApplication(int& argc, char** argv) {
+  qt::AllowEngineAsRoot();
+  qt::AvoidSessionBusAutolaunch();
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);  // no display needed, unless one is asked for
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  return std::make_unique<QApplication>(argc, argv);
+}
 
-// A shown browser box with a page loaded from HTML, live: visible, its timers running.
+// A shown browser box, its timers running; its pages load from HTML as https://calling.test/.
 class EnginePage {
  public:
-  EnginePage();
-  ~EnginePage();
-
-  // Loads a whole HTML document and waits until it has loaded (at most timeoutMs).
-  bool Load(const QString& html, int timeoutMs = 10000);
-  // A page whose body holds these elements, with a click counter per element.
-  bool LoadBody(const QString& body);
-
+  EnginePage() : window_(std::make_unique<QWidget>()) {
+    window_->resize(400, 300);
+    box_ = new qt::BrowserBox(QUrl(QStringLiteral("about:blank")), window_.get());
+    box_->setGeometry(0, 0, 400, 300);
+    window_->show();
+  }
+  bool Load(const QString& html) {
+    QSignalSpy finished(box_, &QWebEngineView::loadFinished);
+    box_->setHtml(html, QUrl(QStringLiteral("https://calling.test/")));
+    return finished.wait(10000) && finished.first().first().toBool();
+  }
+  // A page whose body holds these elements; it counts each data-indexed element's clicks, and
+  // records its events: edits where they bubble to, keys and focus where they start.
+  bool LoadBody(const QString& body) {
+    return Load(
+        QStringLiteral("<!doctype html><meta charset=\"utf-8\"><script>clicks = {}; events = {};"
+                       "for (const type of ['click', 'input', 'change', 'keydown', 'keypress',"
+                       "    'keyup', 'beforeinput', 'focus', 'blur', 'focusin', 'focusout']) {"
+                       "  document.addEventListener(type, (e) => {"
+                       "    const i = e.target.dataset && e.target.dataset.index;"
+                       "    if (i === undefined) return;"
+                       "    if (type === 'click') clicks[i] = (clicks[i] || 0) + 1;"
+                       "    else (events[i] = events[i] || []).push(e.type + '=' + e.target.value);"
+                       "  }, !['input', 'change'].includes(type));"
+                       "}</script><body>") +
+        body);
+  }
+  // The page with the call button's two elements, its clicks counted, and script of its own.
+  static QString CallingPage(const QString& script = {}) {
+    return QStringLiteral(
+               "<!doctype html><meta charset=\"utf-8\"><input type=\"text\" id=\"phone-number\">"
+               "<input type=\"button\" id=\"ext-gen69\"><script>window.clicks = 0;"
+               "document.getElementById('ext-gen69').addEventListener('click', () => clicks++);") +
+           script + QStringLiteral("</script>");
+  }
   // Runs script in a script world (the page's own by default) and waits for its value.
-  QVariant Evaluate(const QString& script, quint32 world = 0, int timeoutMs = 5000);
-
-  // Dials number on the page as the call button does, with op.
-  Pressed Press(WebPageOperator& op, std::string_view number = kNumber);
-  // The same with an operator of its own.
-  Pressed Press();
-  // Keeps the page's own thread busy for ms from now (a negative ms: for ever).
-  void KeepBusy(int ms);
-  // The script that does so, for a page of a test's own.
-  static QString BusyScript(int ms);
-  // Ends the page's renderer as a crash would.
-  void KillRenderer();
-
+  QVariant Evaluate(const QString& script, quint32 world = 0) {
+    auto result = std::make_shared<std::optional<QVariant>>();
+    box_->page()->runJavaScript(script, world, [result](const QVariant& v) { *result = v; });
+    return QTest::qWaitFor([&] { return result->has_value(); }, 5000) ? **result : QVariant();
+  }
+  Pressed Press(WebPageOperator& op, std::string_view number = kNumber) {
+    return {op.Bind(box_->registryHandle()), op.FillTextBox("phone-number", number, 0),
+            op.ClickButton("ext-gen69", 0)};
+  }
+  Pressed Press(WebPageOperator&& op = {}) { return Press(op); }  // with an operator of its own
+  // Script that keeps the page's own thread busy for ms from now (a negative ms: for ever).
+  static QString BusyScript(int ms) {
+    return QStringLiteral(
+               "setTimeout(() => { const end = Date.now() + %1; while (Date.now() < end) {} }, 0);")
+        .arg(ms < 0 ? QStringLiteral("Infinity") : QString::number(ms));
+  }
+  void KeepBusy(int ms) { Evaluate(BusyScript(ms) + QStringLiteral(" 1")); }
+  void KillRenderer() {  // as a crash would; never pid 0, the whole process group
+    if (const qint64 pid = box_->page()->renderProcessPid(); pid > 0)
+      kill(static_cast<pid_t>(pid), SIGKILL);
+  }
   qt::BrowserBox& box() { return *box_; }
 
  private:
@@ -59,10 +101,18 @@ class EnginePage {
 };
 
 // The data-index of the element an object refers to; -1 for no object, -2 for none.
-int IndexOf(const AutomationObject& element);
+inline int IndexOf(const AutomationObject& element) {
+  if (element.IsEmpty()) return -1;
+  const Text index = element.GetObject("dataset").GetText("index");
+  return index.empty() ? -2 : static_cast<int>(TextToNumber(index));
+}
 
 // One page for a whole benchmark, made on first use; released before the application goes.
-EnginePage& SharedPage();
-void ReleaseSharedPage();
+inline std::unique_ptr<EnginePage> sharedPage;
+inline EnginePage& SharedPage() {
+  if (!sharedPage) sharedPage = std::make_unique<EnginePage>();
+  return *sharedPage;
+}
+inline void ReleaseSharedPage() { sharedPage.reset(); }
 
 }  // namespace quillo::testing

@@ -1,0 +1,512 @@
+// The operator and the page keeper over real pages in the real browser engine.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <limits>
+#include <random>
+
+#include "engine_fixture.h"
+#include "fake_browser.h"
+#include "fake_page.h"
+#include "operator_case_runner.h"
+#include "page_bridge.h"
+#include "page_keeper.h"
+
+namespace quillo::testing {
+namespace {
+
+const auto kRowName = [](const auto& row) { return std::string(row.param.name); };
+
+// One page for a whole suite: the engine starts once per suite.
+template <typename Base>
+class OnePage : public Base {
+ protected:
+  static void SetUpTestSuite() { page_ = std::make_unique<EnginePage>(); }
+  static void TearDownTestSuite() { page_.reset(); }
+  static QVariant Read(const char* script, int i) {
+    return page_->Evaluate(QString::fromLatin1(script).arg(i));
+  }
+  // Each data-indexed element's value and clicks, as "value/clicks" joined by blanks.
+  static QString State(int count) {
+    return Read(
+               "[...Array(%1).keys()].map((i) => ((document.querySelector(`[data-index='${i}']`)"
+               " || {}).value || '') + '/' + (clicks[i] || 0)).join(' ')",
+               count)
+        .toString();
+  }
+  static inline std::unique_ptr<EnginePage> page_;
+};
+
+class OperatorEngineTest : public OnePage<::testing::TestWithParam<OperatorCase>>,
+                           public PageUnderTest {
+  int IndexOf(const AutomationObject& element) override { return testing::IndexOf(element); }
+  std::string ValueOf(int i) override {
+    return Read("document.querySelector('[data-index=\"%1\"]').value", i).toString().toStdString();
+  }
+  int ClicksOf(int i) override { return Read("clicks[%1] || 0", i).toInt(); }
+  std::vector<std::string> EventsOf(int i) override {
+    std::vector<std::string> events;
+    for (const QVariant& e : Read("events[%1] || []", i).toList()) {
+      events.push_back(e.toString().toStdString());
+    }
+    return events;
+  }
+};
+
+TEST_P(OperatorEngineTest, FindsFillsAndClicksTheExpectedElement) {
+  ASSERT_TRUE(page_->LoadBody(QString::fromStdString(ToHtml(GetParam().page))));
+  WebPageOperator op;
+  ASSERT_TRUE(op.Bind(page_->box().registryHandle()));
+  RunOperatorCase(GetParam(), op, *this);
+  op.ReleaseDocument();
+  EXPECT_EQ(page_->box().bridge().RegistrySize(), 1);  // every object handed out came back
+}
+
+INSTANTIATE_TEST_SUITE_P(RealPage, OperatorEngineTest, ::testing::ValuesIn(OperatorCases()),
+                         kRowName);
+
+using PageLookTest = OnePage<::testing::Test>;
+
+// On random pages, the walk finds, fills and clicks what it does on the in-memory page.
+TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
+  const std::vector<std::string> tags = {"input", "input", "button", "textarea", "select", "a"};
+  const std::vector<std::string> types = {"",      "text",   "TEXT",   "Password", "file",  "tel",
+                                          "bogus", "button", "Submit", "reset",    "hidden"};
+  const std::vector<std::string> keys = {"", "k", "K", "x", "1", "2", "3", "02", "-1"};
+  std::mt19937 random(20261208);
+  const auto upTo = [&random](size_t most) {
+    return std::uniform_int_distribution<size_t>(0, most)(random);
+  };
+  const auto pick = [&](const auto& from) -> const auto& { return from[upTo(from.size() - 1)]; };
+  for (int pageNumber = 0; pageNumber < 300; ++pageNumber) {
+    std::vector<PageElement> elements(upTo(8));
+    for (PageElement& e : elements) {
+      e = {pick(tags), pick(types), pick(keys), pick(keys), pick(keys)};
+    }
+    SCOPED_TRACE(ToHtml(elements));
+    ASSERT_TRUE(page_->LoadBody(QString::fromStdString(ToHtml(elements))));
+    FakePage dom(elements);
+    FakeBrowser browser(dom);
+    WebPageOperator engine, fake;
+    ASSERT_TRUE(engine.Bind(page_->box().registryHandle()) && fake.Bind(browser.outer()));
+    for (int query = 0; query < 4; ++query) {
+      const std::string_view filter = query % 2 ? kButtonTypes : kTextBoxTypes;
+      const std::string& key = pick(keys);
+      const int skip = static_cast<int>(upTo(2));
+      std::int32_t at[2] = {0, 0};
+      const int found[2] = {IndexOf(engine.FindFormElement(filter, key, skip, at[0])),
+                            dom.IndexOf(fake.FindFormElement(filter, key, skip, at[1]))};
+      EXPECT_EQ(std::pair(found[0], at[0]), std::pair(found[1], at[1]))
+          << filter << " key " << key << " skip " << skip;
+    }
+    const std::string& key = pick(keys);
+    const int skip = static_cast<int>(upTo(1));
+    EXPECT_EQ(engine.FillTextBox(key, "v", skip), fake.FillTextBox(key, "v", skip));
+    EXPECT_EQ(engine.ClickButton(key, skip), fake.ClickButton(key, skip));
+    std::string expected;
+    for (int i = 0; i < static_cast<int>(elements.size()); ++i) {
+      expected += (i ? " " : "") + dom.value(i) + "/" + std::to_string(dom.clicks(i));
+    }
+    EXPECT_EQ(State(static_cast<int>(elements.size())).toStdString(), expected)
+        << "key " << key << " skip " << skip;
+  }
+}
+
+// Every kind of element reads the same from a look as from the page, until our own write.
+TEST_F(PageLookTest, LookReadsAsThePageReads) {
+  ASSERT_TRUE(page_->LoadBody(QStringLiteral(
+      "<div title=\"a&#1;b&#2;c&#2;&#4;\"></div><input name=\"&#2;&#4;x\" type=\"Email\">"
+      "<form id=\"f\"><input name=\"id\"><input name=\"title\"></form><select></select>"
+      "<textarea name=\"&#1;\"></textarea><a name=\"\xF0\x9F\x98\x80\"></a><button></button>"
+      "<svg><title>t</title></svg>")));
+  const AutomationObject all = page_->box().bridge().Document().GetObject("body").GetObject("all");
+  const AutomationObject looked = all.CallObject("tags", "*");  // all.item reads the page
+  ASSERT_EQ(looked.GetNumber("length"), 11);
+  std::vector<std::string> reads[2];
+  for (int from = 0; from < 2; ++from) {  // first all from the look, then from the page
+    for (int i = 0; i < 11; ++i) {
+      const AutomationObject element = (from ? all : looked).CallObject("item", double(i));
+      for (const char* name : {"type", "name", "id", "title"}) {
+        reads[from].push_back(element.GetText(name) +
+                              (element.GetObject(name).IsEmpty() ? "" : "|o"));
+      }
+    }
+  }
+  EXPECT_EQ(reads[0], reads[1]);
+  // After our own write or call to an element of a fresh look, its reads come from the page.
+  for (const bool call : {false, true}) {
+    ASSERT_TRUE(page_
+                    ->Evaluate(QStringLiteral(
+                        "document.body.firstChild.onclick = function () { this.title = 'c'; };"
+                        "document.body.firstChild.title = 'a'"))
+                    .isValid());
+    const AutomationObject first = all.CallObject("tags", "*").CallObject("item", 0.0);
+    ASSERT_EQ(first.GetText("title"), "a") << call;
+    EXPECT_TRUE(call ? first.get()->Call("click", {}).has_value() : first.PutText("title", "w"));
+    EXPECT_EQ(first.GetText("title"), call ? "c" : "w");
+  }
+}
+
+// A change between the search and the fill or click, on a page with two text boxes and two
+// buttons of id "k"; the search finds the first of each.
+struct Change {
+  const char* name;
+  const char* script;  // run in the page's own world; none: the page is loaded again
+  bool click;          // click the button found, else fill the text box found
+  const char* state;   // each element's value and clicks afterwards
+};
+
+using PageChangeTest = OnePage<::testing::TestWithParam<Change>>;
+
+TEST_P(PageChangeTest, FillOrClickReachesTheChosenElementOrNone) {
+  const Change& row = GetParam();
+  const QString body = QStringLiteral(
+      "<input data-index=\"0\" id=\"k\"><input data-index=\"1\" id=\"k\">"
+      "<button data-index=\"2\" id=\"k\"></button><button data-index=\"3\" id=\"k\"></button>");
+  ASSERT_TRUE(page_->LoadBody(body));
+  WebPageOperator op;
+  ASSERT_TRUE(op.Bind(page_->box().registryHandle()));
+  const AutomationObject element = row.click ? op.FindButton("k", 0) : op.FindTextBox("k", 0);
+  ASSERT_FALSE(element.IsEmpty());
+  if (row.script != nullptr) {
+    page_->Evaluate(QString::fromLatin1(row.script));
+  } else {
+    ASSERT_TRUE(page_->LoadBody(body));
+  }
+  const bool done =
+      row.click ? element.get()->Call("click", {}).has_value() : element.PutText("value", "v");
+  EXPECT_EQ(State(4), row.state);
+  EXPECT_EQ(done, std::string_view(row.state) != "/0 /0 /0 /0");
+  // An element that is gone reads nothing, and after a load the old document reads nothing.
+  EXPECT_TRUE(done || element.GetText("id").empty()) << "what is gone reads nothing";
+  EXPECT_EQ(op.GetDocument().GetObject("body").IsEmpty(), row.script == nullptr);
+}
+
+#define FIRST(i) "document.querySelector('[data-index=\"" #i "\"]')"
+// A frame of the same origin, made for the row.
+#define FRAME "document.body.appendChild(document.createElement('iframe'))"
+const char kNone[] = "/0 /0 /0 /0";
+const Change kChanges[] = {
+    {"Renamed", FIRST(0) ".id = 'other'", false, "v/0 /0 /0 /0"},
+    {"MovedToTheEnd", "document.body.append(" FIRST(0) ")", false, "v/0 /0 /0 /0"},
+    {"OtherInsertedBefore",
+     "const e = document.createElement('input'); e.id = 'k'; document.body.prepend(e)", false,
+     "v/0 /0 /0 /0"},
+    {"Removed", FIRST(0) ".remove()", false, kNone},
+    {"AdoptedIntoAFrame", FRAME ".contentDocument.body.append(" FIRST(0) ")", false, kNone},
+    {"ButtonAdoptedIntoAFrame", FRAME ".contentDocument.body.append(" FIRST(2) ")", true, kNone},
+    {"ReplacedByItsTwin", FIRST(0) ".outerHTML = " FIRST(0) ".outerHTML", false, kNone},
+    {"BodyRewritten", "document.body.innerHTML = document.body.innerHTML", false, kNone},
+    {"DocumentRewritten",
+     "const html = document.body.innerHTML; document.open();"
+     "document.write('<body>' + html + '</body>'); document.close()",
+     false, kNone},
+    {"PageLoadedAgain", nullptr, false, kNone},
+    {"ButtonRenamed", FIRST(2) ".id = 'x'", true, "/0 /0 /1 /0"},
+    {"ButtonReplacedByItsTwin", FIRST(2) ".outerHTML = " FIRST(2) ".outerHTML", true, kNone},
+    {"PageLoadedAgainBeforeClick", nullptr, true, kNone},
+};
+#undef FIRST
+#undef FRAME
+
+INSTANTIATE_TEST_SUITE_P(RealPage, PageChangeTest, ::testing::ValuesIn(kChanges), kRowName);
+
+// Pages that fight back: each press must end, without a crash, with its case's result.
+class HostilePageTest : public ::testing::Test {
+ protected:
+  // The calling page after count - 2 inputs of other names.
+  bool LoadInputs(int count, const QString& script = {}) {
+    QString inputs;
+    for (int i = 0; i < count - 2; ++i) inputs += QStringLiteral("<input name=\"n%1\">").arg(i);
+    return page_->Load(inputs + EnginePage::CallingPage(script));
+  }
+  // Read from the bridge's world, where the page cannot have changed the value getter.
+  QString Phone() {
+    return page_
+        ->Evaluate(QStringLiteral("document.getElementById('phone-number').value"),
+                   qt::PageBridge::kWorld)
+        .toString();
+  }
+  std::unique_ptr<EnginePage> page_ = std::make_unique<EnginePage>();
+  WebPageOperator op_;
+};
+
+TEST_F(HostilePageTest, BoxThatGoesDuringARequestEndsItQuietly) {
+  ASSERT_TRUE(page_->Load(EnginePage::CallingPage()));
+  const std::int32_t box = page_->box().registryHandle();
+  page_->KeepBusy(3000);
+  QTimer::singleShot(300, [this] { page_.reset(); });  // while the request waits on the page
+  EXPECT_FALSE(op_.Bind(box));
+  ASSERT_EQ(page_, nullptr);
+  EXPECT_FALSE(op_.Bind(box));  // what the box left: its windows went with it
+}
+
+TEST_F(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
+  ASSERT_TRUE(LoadInputs(300));
+  page_->KeepBusy(500);
+  QTimer::singleShot(30, [this] { page_->KillRenderer(); });
+  const Pressed killed = page_->Press(op_);
+  EXPECT_FALSE(killed.filled && killed.clicked);
+  QTest::qWait(300);  // the engine notices the crash
+  EXPECT_FALSE(page_->Press(op_).bound);
+  ASSERT_TRUE(page_->Load(EnginePage::CallingPage()));
+  EXPECT_TRUE(page_->Press(op_).works());
+  EXPECT_EQ(Phone(), QString::fromLatin1(kNumber));
+}
+
+// The new page has the same elements: what the press found on the old one must not reach them.
+TEST_F(HostilePageTest, NavigationDuringPressNeverReachesTheNewPage) {
+  ASSERT_TRUE(LoadInputs(300));
+  const QString next = EnginePage::CallingPage(QStringLiteral("window.next = 1;"));
+  QTimer::singleShot(30, [&] { page_->box().setHtml(next, QUrl("https://calling.test/b")); });
+  page_->Press(op_);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return page_->Evaluate(QStringLiteral("typeof next")) == "number"; }, 5000));
+  const AutomationObject stale = op_.GetDocument();
+  EXPECT_EQ(Phone(), QString());
+  EXPECT_TRUE(stale.IsEmpty() || stale.GetObject("body").IsEmpty());
+  EXPECT_TRUE(page_->Press(op_).works());
+  EXPECT_EQ(Phone(), QString::fromLatin1(kNumber));
+}
+
+// A huge page, one that removes elements under the walk, one that redefines what the bridge
+// uses in its own world, and many presses: every press works, and the page side ends up
+// holding the document only.
+TEST_F(HostilePageTest, PressesWorkAndGiveBackWhatTheyTook) {
+  const struct {
+    int inputs;
+    const char* script;
+    int presses;
+  } rows[] = {
+      {10000, "", 1},
+      {400,
+       "setInterval(() => { const first = document.querySelector('input');"
+       "  if (first && first.id !== 'phone-number') first.remove(); }, 1);",
+       3},
+      {2,
+       "HTMLElement.prototype.click = function () { window.hijackedClick = true; };"
+       "Object.defineProperty(HTMLInputElement.prototype, 'value', {"
+       "  get() { return 'fake'; }, set(v) { window.hijackedValue = v; } });"
+       "Element.prototype.getElementsByTagName = () => [];"
+       "Map.prototype.get = () => null; JSON.parse = () => ({});",
+       1},
+      {2, "", 1000},
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(LoadInputs(row.inputs, QString::fromLatin1(row.script)));
+    for (int i = 0; i < row.presses; ++i) ASSERT_TRUE(page_->Press(op_).works()) << i;
+    EXPECT_EQ(Phone(), QString::fromLatin1(kNumber)) << row.script;
+    EXPECT_EQ(page_->Evaluate(
+                  QStringLiteral("`${clicks} ${typeof hijackedClick} ${typeof hijackedValue}`")),
+              QStringLiteral("%1 undefined undefined").arg(row.presses));
+    op_.ReleaseDocument();
+    EXPECT_EQ(page_->box().bridge().RegistrySize(), 1) << row.script;
+  }
+}
+
+TEST_F(HostilePageTest, NumbersTravelAsDataNeverAsScript) {
+  ASSERT_TRUE(page_->Load(
+      EnginePage::CallingPage(QStringLiteral("window.alert = () => { window.pwned = 1; };"))));
+  // Ways out of a script's text, then each character the wire escapes alone and those either
+  // side of the control range, then 拨号, an emoji and a character beyond the basic plane.
+  for (const char* utf8 :
+       {"'\");alert(1)//</script>", "\"});globalThis.pwned=1;({\"", "`${globalThis.pwned=1}`",
+        "\\\"\\\\\\n", "\xE2\x80\xA8\xE2\x80\xA9", "\"", "\\", "\n", "\r", "\x01", "\x1F", " ",
+        "\x7F", "\xE2\x80\xA8", "\xE2\x80\xA9",
+        "\xE6\x8B\xA8\xE5\x8F\xB7 \xF0\x9F\x98\x80 \xF0\xA0\x80\x80", ""}) {
+    EXPECT_TRUE(page_->Press(op_, TextFromUtf8(utf8)).filled) << utf8;
+    std::string shown(utf8);  // a text input strips line breaks from its value
+    std::erase_if(shown, [](char c) { return c == '\n' || c == '\r'; });
+    EXPECT_EQ(Phone(), QString::fromStdString(shown));
+    EXPECT_EQ(TextToUtf8(op_.FindTextBox("phone-number", 0).GetText("value")), shown);
+  }
+  for (quint32 world : {0u, qt::PageBridge::kWorld}) {
+    EXPECT_EQ(page_->Evaluate(QStringLiteral("typeof pwned"), world), "undefined") << world;
+  }
+}
+
+// A person's click while a call waits for the page runs after the press, never inside it. It
+// comes from the X server: this suite runs in an X session.
+TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs X";
+  EnginePage page;
+  ASSERT_TRUE(page.LoadBody(QStringLiteral("<input id=\"phone-number\">")));
+  QPushButton dial(QStringLiteral("拨号"));
+  dial.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dial.windowHandle()->isExposed(); }, 5000));
+  QTest::qWait(300);  // the window manager places and frames it
+  bool pressing = false;
+  int clicks[2] = {0, 0};  // after the press, inside it
+  QObject::connect(&dial, &QPushButton::clicked, [&] { ++clicks[pressing ? 1 : 0]; });
+  WebPageOperator op;
+  ASSERT_TRUE(op.Bind(page.box().registryHandle()));
+  page.KeepBusy(600);  // the page is busy as the press starts; the user clicks meanwhile
+  QTimer::singleShot(100, [&] {
+    const QPoint at = dial.mapToGlobal(dial.rect().center());
+    QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(at.x()),
+                                                  QString::number(at.y()), "click", "1"});
+  });
+  pressing = true;
+  EXPECT_TRUE(op.FillTextBox("phone-number", "1", 0));
+  pressing = false;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return clicks[0] > 0; }, 3000));
+  EXPECT_EQ(clicks[0], 1);
+  EXPECT_EQ(clicks[1], 0);
+}
+
+struct KeeperCase {
+  const char* name;
+  qt::KeeperTimings timings;
+  std::vector<int> killAfterMs;  // one renderer kill per entry, this long after a load
+  int spinMs;                    // the first load spins this long after loading; -1 for ever
+  bool missing;                  // the page's file does not exist
+  std::vector<int> waitsMs;      // expected wait from each renderer's end to its reload
+  int messageMs = 0;  // if any: after its spin the page shows a message, answered at this time,
+                      // then hangs for ever
+};
+
+// Pages that lose their renderer or stop answering come back by themselves, after waits that
+// grow while they keep dying; a page that only failed to load stays as it is.
+class PageKeeperTest : public OnePage<::testing::TestWithParam<KeeperCase>> {
+ protected:
+  // The box goes while its page keeps dying and a reload is due: nothing may fire after.
+  static void TearDownTestSuite() {
+    QWebEnginePage* web = page_->box().page();
+    page_->box().keeper().setTimings({50, 100, 60000, 10000, 1000});
+    QObject::connect(web, &QWebEnginePage::loadFinished, web, [] { page_->KillRenderer(); });
+    int reloads = 0;
+    QObject::connect(&page_->box().keeper(), &qt::PageKeeper::reloading, [&] { ++reloads; });
+    page_->KillRenderer();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reloads >= 3; }, 10000));
+    page_.reset();
+    QTest::qWait(300);
+  }
+  static void Write(const QString& path, const QString& html) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(html.toUtf8());
+  }
+  static inline QTemporaryDir dir_;
+};
+
+TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
+  const KeeperCase& row = GetParam();
+  qt::BrowserBox& box = page_->box();
+  QWebEnginePage* web = box.page();
+  box.keeper().setTimings(row.timings);
+  const QString path = dir_.filePath(QString::fromLatin1(row.name) + ".html");
+  const QString message = QStringLiteral("setTimeout(() => { alert('x'); while (true) {} }, 0);");
+  if (!row.missing) {
+    Write(path, EnginePage::CallingPage(EnginePage::BusyScript(row.spinMs) +
+                                        (row.messageMs ? message : QString())));
+  }
+  const QUrl url = QUrl::fromLocalFile(path);
+  // When each renderer ended and each reload started, from the test's start.
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<qint64> ends, reloads;
+  qint64 answered = std::numeric_limits<qint64>::max();
+  bool loaded = false, ok = false;
+  size_t kills = 0;
+  QObject context;
+  QObject::connect(web, &QWebEnginePage::renderProcessTerminated, &context,
+                   [&] { ends.push_back(clock.elapsed()); });
+  QObject::connect(&box.keeper(), &qt::PageKeeper::reloading, &context, [&](const QUrl& what) {
+    EXPECT_EQ(what, url);
+    reloads.push_back(clock.elapsed());
+    loaded = false;
+  });
+  QObject::connect(web, &QWebEnginePage::loadFinished, &context, [&](bool success) {
+    loaded = true;
+    ok = success;
+    if (kills < row.killAfterMs.size()) {
+      QTimer::singleShot(row.killAfterMs[kills++], &context, [] { page_->KillRenderer(); });
+    }
+  });
+  if (row.messageMs) {  // the user answers from the message's own event loop
+    QTimer::singleShot(row.messageMs, &context, [&] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QDialog*>(widget) != nullptr && widget->isVisible()) {
+          answered = clock.elapsed();
+          widget->close();
+        }
+      }
+    });
+  }
+  box.load(url);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+  ASSERT_EQ(ok, !row.missing);
+  qint64 hungAt = 0;
+  if (row.spinMs != 0) {  // a press meets the page spinning
+    QTest::qWait(200);
+    EXPECT_FALSE(page_->Press().works());
+    ASSERT_TRUE(box.bridge().hung());
+    hungAt = clock.elapsed();
+    // Once hung, calls fail at once instead of waiting out their time again.
+    QElapsedTimer call;
+    call.start();
+    EXPECT_TRUE(box.bridge().Document().IsEmpty());
+    EXPECT_FALSE(page_->Press().bound);
+    EXPECT_LT(call.elapsed(), qt::PageBridge::kCallTimeoutMs / 4);
+    Write(path, EnginePage::CallingPage());  // what the page shows once loaded again
+  }
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return reloads.size() == row.waitsMs.size() && loaded && !box.bridge().hung(); },
+      30000))
+      << reloads.size() << " reloads";
+  QTest::qWait(row.timings.firstWaitMs * 2);  // and no further reload
+  ASSERT_TRUE(reloads.size() == row.waitsMs.size() && ends.size() == reloads.size());
+  for (size_t i = 0; i < reloads.size(); ++i) {
+    EXPECT_GE(reloads[i] - ends[i], row.waitsMs[i] * 95 / 100) << "reload " << i;
+    EXPECT_LE(reloads[i] - ends[i], row.waitsMs[i] * 3 / 2 + 150) << "reload " << i;
+  }
+  if (row.spinMs < 0) {  // the hung page's renderer ended once its hang time was up
+    EXPECT_GE(ends[0] - hungAt, row.timings.hangMs - row.timings.probeMs / 2);
+  }
+  if (row.messageMs) {  // however long the message stayed, the hang time began after it
+    EXPECT_GE(ends[0] - answered, row.timings.hangMs - 2 * row.timings.probeMs);
+  }
+  EXPECT_EQ(box.url(), url);
+  EXPECT_EQ(page_->Press().works(), !row.missing);
+  EXPECT_EQ(page_->Evaluate(
+                QStringLiteral("`${document.getElementById('phone-number').value} ${clicks}`")),
+            row.missing ? QVariant() : QVariant(QStringLiteral("%1 1").arg(kNumber)));
+}
+
+// The calm time is shorter than the longest wait in DyingPageKeepsItsLongWait: a dead page does
+// not count as calm. It is long beside the time a killed renderer takes to be noticed.
+// clang-format off
+const KeeperCase kKeeperCases[] = {
+    {"KilledRendererComesBack", {}, {0}, 0, false, {1000}},
+    {"WaitsDoubleUpToTheLongest", {100, 800, 60000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
+     {100, 200, 400, 800, 800}},
+    {"DyingPageKeepsItsLongWait", {300, 2400, 2000, 10000, 1000}, {0, 0, 0, 0, 0}, 0, false,
+     {300, 600, 1200, 2400, 2400}},
+    {"WaitFallsBackAfterCalm", {300, 4000, 1000, 10000, 1000}, {0, 0, 1500}, 0, false,
+     {300, 600, 300}},
+    {"SpinningPageIsEndedAndComesBack", {300, 4000, 60000, 1500, 250}, {}, -1, false, {300}},
+    {"BriefHangIsLeftAlone", {300, 4000, 60000, 4000, 250}, {}, 2500, false, {}},
+    {"FailedLoadIsLeftAsItIs", {200, 4000, 60000, 1500, 250}, {}, 0, true, {}},
+    // A page waiting on its message is not hung; a real hang after the answer ends it.
+    {"MessageHoldsTheHangClock", {300, 4000, 60000, 2500, 100}, {}, 1500, false, {300}, 6000},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Keeper, PageKeeperTest, ::testing::ValuesIn(kKeeperCases), kRowName);
+
+}  // namespace
+}  // namespace quillo::testing
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const auto app = quillo::testing::MakeEngineApplication(argc, argv);
+  return RUN_ALL_TESTS();
+}
