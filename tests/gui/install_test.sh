@@ -4,11 +4,9 @@
 # dependencies; no cache refreshed by hand; the unpacked program places a call; no lintian
 # error.   install_test.sh BUILD_DIR SOURCE_DIR [package]
 set -uo pipefail
-build=$1
-source=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/../support/program.sh"
+build=$1 source=$2 work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/usr" >/dev/null || fail "cmake --install"
 for file in bin/quillo lib/quillo/quillo_engine.so share/applications/net.quillo.Quillo.desktop \

@@ -1,0 +1,433 @@
+// The window on the real GUI runtime: the program's window with its dial pad, links and pages;
+// the runtime's services over a small window; and, alone, the start-up routine.
+#include <gtest/gtest.h>
+
+#include <QtTest>
+#include <QtWebEngineWidgets>
+#include <QtWidgets>
+#include <fstream>
+#include <thread>
+
+#include "gui_runtime.h"
+#include "gui_runtime_qt.h"
+#include "main_window.h"
+#include "process_switches.h"
+#include "startup.h"
+#include "web_page_operator.h"
+#include "window_registry.h"
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
+inline void PrintTo(const QColor& colour, std::ostream* out) { *out << qPrintable(colour.name()); }
+
+namespace quillo {
+namespace {
+
+constexpr char kCaption[] = "Quillo BY中国人，中国范~";
+constexpr char kCalling[] = "超文本浏览框1";
+using Calls = std::vector<std::vector<std::int32_t>>;
+
+// Runs script in the page of the named box and waits for its value as text ("" on time-out).
+QString Evaluate(const char* box, const QString& script) {
+  auto value = std::make_shared<std::optional<QVariant>>();
+  auto* view = qobject_cast<QWebEngineView*>(qt::ControlWidget(box));
+  view->page()->runJavaScript(script, [value](const QVariant& result) { *value = result; });
+  return QTest::qWaitFor([&] { return value->has_value(); }, 5000) ? (*value)->toString() : "";
+}
+
+// The program's window, loaded once, and again after a test of the runtime's own window.
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (qt::LoadedWindow() == nullptr || qt::LoadedWindow()->objectName() != "MainWindow") {
+      LoadWindow(app::MainWindow());
+    }
+    ASSERT_TRUE(QTest::qWaitFor(qt::BrowserBoxesStarted, 30000));
+  }
+};
+
+TEST_F(Window, FrameSizePlaceIconAndBackground) {
+  QWidget* window = qt::LoadedWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8(kCaption));
+  for (QSize size : {window->size(), window->minimumSize(), window->maximumSize()}) {
+    EXPECT_EQ(size, QSize(344, 252));
+  }
+  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+  // The window manager may place the frame a moment after mapping.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->pos() == QPoint(50, 50); }, 3000));
+  EXPECT_FALSE(window->autoFillBackground());
+  EXPECT_EQ(window->palette().color(QPalette::Window),
+            QApplication::palette().color(QPalette::Window));
+  QList<int> sides;
+  for (const QSize& size : window->windowIcon().availableSizes()) {
+    const QImage image = window->windowIcon().pixmap(size).toImage();
+    EXPECT_EQ(size.height(), size.width());
+    EXPECT_TRUE(image.hasAlphaChannel()) << size.width();
+    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << "corner of " << size.width();
+    sides.append(size.width());
+  }
+  std::sort(sides.begin(), sides.end());
+  EXPECT_EQ(sides, (QList<int>{16, 24, 32, 48, 64, 72, 96, 128}));
+}
+
+constexpr char kEdit[] = "quillo::qt::EditBox", kButton[] = "QPushButton", kLabel[] = "QLabel",
+               kLink[] = "quillo::qt::HyperlinkBox", kBrowser[] = "quillo::qt::BrowserBox";
+
+struct ControlRow {
+  const char *name, *kind;  // the kind is its class
+  int left, top, width, height;
+  bool shown, focusable;
+  const char* caption;
+  int text;  // its text's colour (0xRRGGBB), or -1 for the window's
+};
+
+// The program's controls, in the window's order.
+const ControlRow kControls[] = {
+    {"超文本浏览框3", kBrowser, 48, 304, 40, 24, true, false, "", -1},
+    {"超文本浏览框2", kBrowser, 184, 40, 160, 208, true, true, "", -1},
+    {"超级链接框3", kLink, 256, 14, 72, 24, true, false, "问题反馈", 0x0000ff},
+    {"超级链接框2", kLink, 184, 14, 64, 24, true, false, "访问Tavenor", 0x0000ff},
+    {kCalling, kBrowser, 376, 120, 32, 24, false, false, "", -1},
+    {"超级链接框1", kLink, 352, 88, 32, 16, false, false, "", 0x0000ff},
+    {"按钮加号键", kButton, 16, 191, 48, 24, true, true, "+", -1},
+    {"透明标签3", kLabel, 12, 8, 176, 16, true, false, "中国手机号要在号码前加“+86”", 0xff0000},
+    {"透明标签2", kLabel, 10, 236, 177, 16, true, false, "每台电脑每天只能打一次、2分钟", 0x5830e0},
+    {"透明标签1", kLabel, 11, 221, 176, 16, true, false, "接通耳机或话筒，拨打电话免费", 0xc06000},
+    {"按钮10", kButton, 96, 186, 80, 32, true, true, "拨号", -1},
+    {"按钮井号键", kButton, 128, 159, 48, 24, true, true, "#", -1},
+    {"按钮米子键", kButton, 16, 159, 48, 24, true, true, "*", -1},
+    {"按钮0", kButton, 72, 159, 48, 24, true, true, "0", -1},
+    {"按钮9", kButton, 128, 127, 48, 24, true, true, "9", -1},
+    {"按钮8", kButton, 72, 127, 48, 24, true, true, "8", -1},
+    {"按钮7", kButton, 16, 127, 48, 24, true, true, "7", -1},
+    {"按钮6", kButton, 128, 95, 48, 24, true, true, "6", -1},
+    {"按钮5", kButton, 72, 95, 48, 24, true, true, "5", -1},
+    {"按钮4", kButton, 16, 95, 48, 24, true, true, "4", -1},
+    {"按钮3", kButton, 128, 63, 48, 24, true, true, "3", -1},
+    {"按钮2", kButton, 72, 63, 48, 24, true, true, "2", -1},
+    {"按钮1", kButton, 16, 63, 48, 24, true, true, "1", -1},
+    {"编辑框1", kEdit, 16, 32, 160, 24, true, true, "", 0x000000},
+};
+
+TEST_F(Window, ControlsStandWhereAndAsTheTableSays) {
+  QWidget* window = qt::LoadedWindow();
+  const QImage drawn = window->grab().toImage();
+  const QColor ground = window->palette().color(QPalette::Window);
+  const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  EXPECT_EQ(children.size(), std::ssize(kControls));
+  for (const ControlRow& row : kControls) {
+    SCOPED_TRACE(row.name);
+    QWidget* widget = qt::ControlWidget(row.name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(children.indexOf(widget), &row - kControls) << "in the window's order";
+    EXPECT_STREQ(widget->metaObject()->className(), row.kind);
+    const QRect place(row.left, row.top, row.width, row.height);
+    EXPECT_EQ(widget->geometry(), place);
+    // A browser box stays shown so that its page stays live.
+    EXPECT_EQ(widget->isVisible(), row.shown || row.kind == kBrowser);
+    EXPECT_EQ(widget->focusPolicy() != Qt::NoFocus, row.focusable);
+    const QString caption = QString::fromUtf8(row.caption);
+    EXPECT_EQ(widget->accessibleName(), caption.isEmpty() ? widget->objectName() : caption);
+    // What an edit box holds is the user's, not its caption.
+    if (row.kind != kEdit) {
+      EXPECT_EQ(widget->property("text").toString(), caption);
+    }
+    if (!caption.isEmpty()) {  // it fits, a push button's with a margin either side
+      const QFontMetrics metrics(widget->font());
+      const int room = widget->contentsRect().width() - (row.kind == kButton ? 8 : 0);
+      EXPECT_LE(metrics.horizontalAdvance(caption), room);
+      EXPECT_LE(metrics.height(), widget->contentsRect().height());
+    }
+    if (row.kind != kBrowser) {  // the edit box's ground is white; other colours are the window's
+      const QPalette colours = widget->palette(), own = window->palette();
+      const auto text = row.kind == kEdit ? QPalette::Text : QPalette::WindowText;
+      EXPECT_EQ(colours.color(text), row.text < 0 ? own.color(text) : QColor(QRgb(row.text)));
+      EXPECT_EQ(colours.color(QPalette::Base),
+                row.kind == kEdit ? QColor(Qt::white) : own.color(QPalette::Base));
+      EXPECT_EQ(colours.color(QPalette::Window), ground);
+    }
+    if (row.kind == kLabel) {  // transparent: most of it shows the window behind it
+      EXPECT_FALSE(widget->autoFillBackground());
+      int behind = 0;
+      for (int y = place.top(); y <= place.bottom(); ++y)
+        for (int x = place.left(); x <= place.right(); ++x)
+          behind += QColor(drawn.pixel(x, y)) == ground;
+      EXPECT_GT(2 * behind, place.width() * place.height());
+    }
+  }
+}
+
+// Records what the user's browser is asked to open.
+class Opened : public QObject {
+  Q_OBJECT
+
+ public:
+  QStringList addresses;
+
+ public slots:
+  void open(const QUrl& url) { addresses.append(url.toString()); }
+};
+
+TEST_F(Window, LinksOpenTheirPagesInTheUsersBrowserAndShowTheyWereVisited) {
+  Opened opened;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+  for (const char* name : {"超级链接框3", "超级链接框2"}) {
+    SCOPED_TRACE(name);
+    QWidget* link = qt::ControlWidget(name);
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(link, &enter);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+    QTest::mouseClick(link, Qt::LeftButton);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(link, &leave);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(119, 208, 252));
+  }
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  const QString pages = "file://" + qt::PagesFolder();
+  EXPECT_EQ(opened.addresses, (QStringList{pages + "/author/index.html",
+                                           pages + "/partner/index.html?fromuid=20180818"}));
+}
+
+// Clicks the button with this caption.
+void Press(QChar key) {
+  for (auto* button : qt::LoadedWindow()->findChildren<QPushButton*>()) {
+    if (button->text() == key) QTest::mouseClick(button, Qt::LeftButton);
+  }
+}
+
+TEST_F(Window, DialPadKeysGoAtTheVeryEndKeepingTheSelection) {
+  auto* number = qobject_cast<QLineEdit*>(qt::ControlWidget("编辑框1"));
+  const struct {
+    QString typed;
+    int from, length;  // selected before the keys
+    QString keys, expected;
+  } rows[] = {
+      {"", 0, 0, "138", "138"},
+      {"8613", 0, 0, "+", "8613+"},
+      {"+86", 0, 0, "+1+", "+86+1+"},
+      {"abc", 0, 0, "5", "abc5"},
+      {"138 0013-", 0, 0, "9", "138 0013-9"},
+      {"12345", 1, 2, "5", "123455"},
+      {"", 0, 0, "1234567890*#+", "1234567890*#+"},
+      {"", 0, 0, QString(200, u'0'), QString(200, u'0')},
+  };
+  for (const auto& row : rows) {
+    number->clear();
+    number->activateWindow();
+    number->setFocus(Qt::MouseFocusReason);
+    QTest::keyClicks(number, row.typed);
+    number->setSelection(row.from, row.length);
+    for (QChar key : row.keys) Press(key);
+    EXPECT_EQ(number->text(), row.expected);
+    EXPECT_EQ(number->selectedText(), row.typed.mid(row.from, row.length))
+        << row.expected.toStdString();
+  }
+}
+
+TEST_F(Window, BuiltInPagesLoadOfflineAndTheCallingPageStaysLive) {
+  const struct {
+    const char *box, *path, *element, *property, *expected;  // read once the page's scripts ran
+  } rows[] = {
+      {kCalling, "locale/cn/index.html", "#ext-gen69[type=button]", "textContent", "免费拨打"},
+      {kCalling, "locale/cn/index.html", "input#phone-number[type=text]", "name", "phone-number"},
+      {"超文本浏览框2", "partner/index.html", "#referral", "textContent", "推荐人：20180818"},
+      {"超文本浏览框3", "author/index.html", "h1", "textContent", "Quillo"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.box);
+    // Once the box's own page has loaded: the empty document a view starts with is complete too.
+    const auto ready = [&] { return Evaluate(row.box, "location.protocol + document.readyState"); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready() == "file:complete"; }, 30000));
+    EXPECT_EQ(qt::ControlWidget(row.box)->property("url").toUrl().toLocalFile(),
+              qt::PagesFolder() + "/" + row.path);
+    EXPECT_EQ(
+        Evaluate(row.box,
+                 QStringLiteral("document.querySelector('%1').%2").arg(row.element, row.property)),
+        QString::fromUtf8(row.expected));
+  }
+  EXPECT_EQ(Evaluate(kCalling, "document.visibilityState"), "visible");
+  // Out of sight, a page's timers would be throttled to about one a second.
+  Evaluate(kCalling, "window.ticks = 0; window.ticker = setInterval(() => ++window.ticks, 20)");
+  QTest::qWait(1000);
+  EXPECT_GE(Evaluate(kCalling, "clearInterval(window.ticker); window.ticks").toInt(), 10);
+  // Drawn in software once painted, with no part of a GL driver in the process (tens of MiB).
+  ASSERT_TRUE(qt::DrawsInSoftware());
+  qt::ControlWidget("超文本浏览框2")->grab();
+  std::ifstream maps("/proc/self/maps");
+  const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
+  ASSERT_FALSE(mapped.empty());
+  // The toolkit's GL glue, a vendor's GLX library, a Mesa driver.
+  for (const char* part : {"xcbglintegrations", "/libGLX_", "_dri.so"}) {
+    EXPECT_EQ(mapped.find(part), std::string::npos) << part;
+  }
+}
+
+// The runtime's services over a small window of its own, loaded for each test.
+class Runtime : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadWindow(spec_);
+    ASSERT_TRUE(QTest::qWaitFor(qt::BrowserBoxesStarted, 30000));
+  }
+  void TearDown() override { Exit(0); }
+  static EventHandler Into(Calls& calls) {
+    return [&calls](std::span<const std::int32_t> arguments) {
+      calls.emplace_back(arguments.begin(), arguments.end());
+    };
+  }
+
+  Calls clicks_, created_, presses_;
+  using enum ControlKind;
+  // clang-format off
+  const WindowSpec spec_{.name = "TestWindow", .caption = "运行时", .left = 20, .top = 20,
+      .clientWidth = 200, .clientHeight = 100, .icon = "none",
+      .events = {{kCreatedEvent, Into(created_)}},
+      .controls = {
+          {.name = "编辑框", .kind = EditBox, .width = 100, .height = 24, .shown = true,
+           .focusable = true, .caption = "起"},
+          {.name = "按钮", .kind = Button, .top = 30, .width = 60, .height = 24, .shown = true,
+           .focusable = true, .caption = "按", .events = {{kClickEvent, Into(clicks_)}}},
+          {.name = "标签", .kind = TransparentLabel, .left = 100, .top = 30, .width = 60,
+           .height = 16, .shown = true, .caption = "签",
+           .events = {{kLeftButtonDownEvent, Into(presses_)}}},
+          {.name = "隐藏标签", .kind = TransparentLabel, .top = 60, .width = 60, .height = 16},
+          // Hidden, yet inside the client area: the runtime must move it out of sight.
+          {.name = "浏览框", .kind = BrowserBox, .left = 10, .top = 10, .width = 30, .height = 20,
+           .focusable = true, .address = "about:blank"}},
+      .tabOrder = {"按钮", "浏览框", "编辑框"}};
+  // clang-format on
+};
+
+TEST_F(Runtime, TextsGoInAndComeOutAsTheProgramsBytes) {
+  EXPECT_EQ(ReadControlText("编辑框"), TextFromUtf8("起"));
+  EXPECT_EQ(ReadControlText("标签"), TextFromUtf8("签"));
+  for (const Text& text : {Text(), Text("+8613800138000"), TextFromUtf8("号码 abc"),
+                           TextFromUtf8("€"), TextFromUtf8("𠀀"), Text(500, '9')}) {
+    WriteControlText("编辑框", text);
+    EXPECT_EQ(qt::ControlWidget("编辑框")->property("text").toString(),
+              QString::fromStdString(TextToUtf8(text)));
+    EXPECT_EQ(ReadControlText("编辑框"), text);
+  }
+  WriteControlText("按钮", TextFromUtf8("拨"));
+  EXPECT_EQ(qt::ControlWidget("按钮")->property("text").toString(), QStringLiteral("拨"));
+  WriteControlText("没有", "x");  // no such control
+  EXPECT_EQ(ReadControlText("没有"), "");
+}
+
+TEST_F(Runtime, OnlyBrowserBoxesHaveWindowsAndAHiddenOneStaysShownOutOfSight) {
+  EXPECT_EQ(ControlWindowHandle("按钮"), 0);
+  EXPECT_EQ(ControlWindowHandle("没有"), 0);
+  const std::int32_t box = ControlWindowHandle("浏览框");
+  ASSERT_TRUE(IsLiveWindow(box));
+  EXPECT_EQ(GetWindowClassName(WebPageOperator().FindBrowserServerWindow(box)),
+            "Internet Explorer_Server");
+  EXPECT_TRUE(qt::ControlWidget("浏览框")->isVisible());
+  EXPECT_FALSE(qt::ControlWidget("浏览框")->geometry().intersects(qt::LoadedWindow()->rect()));
+  EXPECT_FALSE(qt::ControlWidget("隐藏标签")->isVisible());
+}
+
+TEST_F(Runtime, EventsReachTheirHandlersWithTheirArguments) {
+  EXPECT_EQ(created_, Calls{{}});
+  QTest::mouseClick(qt::ControlWidget("按钮"), Qt::LeftButton);
+  EXPECT_EQ(clicks_, Calls{{}});
+  QTest::mousePress(qt::ControlWidget("标签"), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 6));
+  QTest::mousePress(qt::ControlWidget("标签"), Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
+  EXPECT_EQ(presses_, (Calls{{5, 6, 1}}));
+}
+
+TEST_F(Runtime, PendingMessagesRunAndTheLoopReturnsOnceTheWindowIsClosed) {
+  bool ran = false;
+  QTimer::singleShot(0, [&] { ran = true; });
+  ProcessPendingMessages();
+  EXPECT_TRUE(ran);
+  QTimer::singleShot(50, qt::LoadedWindow(), &QWidget::close);
+  RunMessageLoop();
+  EXPECT_FALSE(qt::LoadedWindow()->isVisible());
+  RunMessageLoop();  // nothing shown: returns at once
+}
+
+TEST_F(Runtime, ExitRunsEndRoutinesOnceLatestFirstWhileControlsStillAnswer) {
+  std::vector<Text> order;
+  RegisterEndRoutine([&] { order.push_back("first " + ReadControlText("编辑框")); });
+  RegisterEndRoutine([&] { order.push_back("second"); });
+  EXPECT_EQ(Exit(3), 3);
+  EXPECT_EQ(order, (std::vector<Text>{"second", "first " + TextFromUtf8("起")}));
+  EXPECT_EQ(qt::LoadedWindow(), nullptr);
+  Exit(0);
+  EXPECT_EQ(order.size(), 2u);
+}
+
+TEST_F(Runtime, TabGoesRoundTheTabOrderPassingOverWhatCannotBeSeen) {
+  qt::LoadedWindow()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(qt::LoadedWindow()));
+  // clang-format off
+  const struct { Qt::Key key; const char *from, *to; } steps[] = {
+      {Qt::Key_Tab, "编辑框", "按钮"}, {Qt::Key_Tab, "按钮", "编辑框"},
+      {Qt::Key_Backtab, "编辑框", "按钮"}, {Qt::Key_Backtab, "按钮", "编辑框"}};
+  // clang-format on
+  for (const auto& step : steps) {
+    qt::ControlWidget(step.from)->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), step.key);
+    EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(step.to)) << step.from;
+  }
+  // The browser box out of sight refuses the focus even when asked for it directly.
+  QWidget* box = qt::ControlWidget("浏览框");
+  box->setFocus(Qt::OtherFocusReason);
+  for (QWidget* part : box->findChildren<QWidget*>()) part->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget("编辑框"));
+}
+
+TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
+  const QString pages = "file://" + qt::PagesFolder();
+  const std::pair<const char*, QString> rows[] = {
+      {"https://calls.example/locale/cn", "https://calls.example/locale/cn"},
+      {"locale/cn/index.html", pages + "/locale/cn/index.html"},
+      {"partner/index.html?fromuid=42&x=1", pages + "/partner/index.html?fromuid=42&x=1"},
+      {"", ""}};
+  for (const auto& [address, expected] : rows) {
+    EXPECT_EQ(qt::ResolveAddress(address).toString(), expected) << address;
+  }
+}
+
+// Run alone (gui.startup): the routine starts and ends the toolkit itself. The window manager
+// closes its window (WM_DELETE_WINDOW, as the close button sends): the operator lives once and
+// the end routine runs once, after the message loop has returned, while services still work.
+TEST(StartUp, ClosingTheWindowEndsTheProgramCleanlyAndOnce) {
+  if (QCoreApplication::instance() != nullptr) GTEST_SKIP() << "needs a process of its own";
+  const int initialised = registry::CoInitializeCount();
+  const int uninitialised = registry::CoUninitializeCount();
+  std::string atEnd;
+  RegisterEndRoutine([&] {  // before the program's own, so it runs after it
+    atEnd += "loop level " + std::to_string(QThread::currentThread()->loopLevel()) +
+             ", uninitialised " + std::to_string(registry::CoUninitializeCount() - uninitialised) +
+             (qt::LoadedWindow() ? ", window there" : ", no window") + ", number '" +
+             ReadControlText(app::kNumberBox) + "';";
+  });
+  std::thread closer([] {  // as soon as the window manager has the window
+    const std::string close = std::string("wmctrl -c '") + kCaption + "'";
+    int status = -1;
+    for (int i = 0; i < 600 && (status = std::system(close.c_str())) != 0; ++i) {
+      QThread::msleep(100);
+    }
+    EXPECT_EQ(status, 0) << "wmctrl could not ask the window manager to close the window";
+  });
+  EXPECT_EQ(app::StartUp(), 0);
+  closer.join();
+  EXPECT_EQ(registry::CoInitializeCount() - initialised, 1);
+  EXPECT_EQ(registry::CoUninitializeCount() - uninitialised, 1);
+  EXPECT_EQ(atEnd, "loop level 0, uninitialised 1, window there, number '';");
+  EXPECT_EQ(qt::LoadedWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace quillo
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (GTEST_FLAG_GET(filter) == "StartUp.*") return RUN_ALL_TESTS();
+  quillo::qt::PrepareToolkit();  // as the program does
+  QApplication application(argc, argv);
+  return quillo::Exit(RUN_ALL_TESTS());
+}
+
+#include "gui_test.moc"
