@@ -1,22 +1,20 @@
-// A browser box in the window registry, built per test: an outer window, a window between,
-// and the browser's document window, which answers the document request with a page.
+// Registry windows for the tests, and a browser box of them that serves a fake page.
 #pragma once
 
-#include <string>
+#include <gtest/gtest.h>
 
-#include "automation.h"
 #include "fake_page.h"
 #include "window_registry.h"
 
 namespace quillo::testing {
 
-// Owns a window (and with it its descendants) in the registry; destroys it when it goes.
+// Owns a window (and with it its descendants) in the registry.
 class RegistryWindow {
  public:
   RegistryWindow(std::string_view className, HWND parent = nullptr,
                  registry::MessageHandler handler = {})
       : window_(registry::CreateWindow(className, parent, std::move(handler))) {}
-  ~RegistryWindow() { registry::DestroyWindow(window_); }
+  ~RegistryWindow() { Destroy(); }
   RegistryWindow(const RegistryWindow&) = delete;
   RegistryWindow& operator=(const RegistryWindow&) = delete;
 
@@ -28,11 +26,12 @@ class RegistryWindow {
   HWND window_ = nullptr;
 };
 
-// A handler for the browser's document window: answers "WM_HTML_GETOBJECT" with the
-// page's document, and nothing else. It holds no reference between requests.
+// Answers the document request, which must have no parameters and a bounded wait, with the page.
 inline registry::MessageHandler AnswerDocument(FakePage& dom) {
   return [&dom](const registry::Message& message) -> std::optional<LRESULT> {
     if (message.id != RegisterWindowMessageA("WM_HTML_GETOBJECT")) return std::nullopt;
+    EXPECT_EQ(std::tuple(message.wParam, message.lParam, message.flags, message.timeoutMs),
+              std::tuple(0u, 0, SMTO_ABORTIFHUNG, 1000u));
     return registry::LresultFromObject(dom.Document());
   };
 }
@@ -40,16 +39,11 @@ inline registry::MessageHandler AnswerDocument(FakePage& dom) {
 class FakeBrowser {
  public:
   explicit FakeBrowser(FakePage& dom)
-      : outer_("Shell Embedding"),
-        view_("Shell DocObject View", outer_.get()),
-        server_("Internet Explorer_Server", view_.get(), AnswerDocument(dom)) {}
-
+      : server_("Internet Explorer_Server", view_.get(), AnswerDocument(dom)) {}
   std::int32_t outer() const { return outer_.handle(); }
 
  private:
-  RegistryWindow outer_;
-  RegistryWindow view_;
-  RegistryWindow server_;
+  RegistryWindow outer_{"Shell Embedding"}, view_{"Shell DocObject View", outer_.get()}, server_;
 };
 
 }  // namespace quillo::testing

@@ -1,32 +1,114 @@
-// Runs one case of the shared table on a bound operator and checks what the page shows.
+// The operator's search, fill and click cases, run on the fake page and on real pages alike.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "fake_page.h"
 #include "gui_runtime.h"
-#include "operator_cases.h"
 #include "web_page_operator.h"
 
 namespace quillo::testing {
+
+enum class Action { kFindFormElement, kFindTextBox, kFillTextBox, kFindButton, kClickButton };
+
+struct OperatorCase {
+  const char* name;
+  std::vector<PageElement> page;
+  Action action;
+  std::string key;
+  int expected = -1;      // the element found, filled or clicked; -1 for none
+  int skip = 0;           // matches passed over first
+  std::string text = {};  // what a fill writes; a search's type filter
+  int position = 0;       // a search's position counter afterwards
+  // In document modes below 10, tel, search and email inputs report "text": text boxes.
+  std::optional<int> belowMode10 = {};
+};
+inline void PrintTo(const OperatorCase& c, std::ostream* out) { *out << c.name; }
+
+inline std::vector<OperatorCase> OperatorCases() {
+  using enum Action;
+  const std::string p = "phone-number", dial = "ext-gen69", boxes = "text|password|file";
+  const PageElement a{"input", "text", "a", "a", "a"}, b{"input", "text", "b", "b", "b"};
+  // Elements as {tag, type, name, id, title}.
+  // clang-format off
+  return {
+      {"FillsFirstTextInputById", {{"input", "text", "", p}}, kFillTextBox, p, 0, 0,
+       "+8613800138000"},
+      {"FillsEmptyText", {{"input", "text", p, p}}, kFillTextBox, p, 0, 0, ""},
+      {"FillsPasswordInput", {{"input", "checkbox", p}, {"input", "password", p}}, kFillTextBox, p,
+       1, 0, "123"},
+      {"FillsInputWithoutTypeAsText", {{"input", "", "", p}}, kFillTextBox, p, 0, 0, "5"},
+      {"FillRefusedOnTextarea", {{"textarea", "", p, p}}, kFillTextBox, p, -1, 0, "5"},
+      {"FillRefusedOnHidden", {{"input", "hidden", p, p}}, kFillTextBox, p, -1, 0, "5"},
+      {"FillRefusedOnTel", {{"input", "tel", "", p}}, kFillTextBox, p, -1, 0, "5", 0, 0},
+      {"FillRefusedOnSearch", {{"input", "search", "", p}}, kFillTextBox, p, -1, 0, "5", 0, 0},
+      {"FillRefusedOnEmail", {{"input", "email", "", p}}, kFillTextBox, p, -1, 0, "5", 0, 0},
+      {"FillSkipsOneMatchByName", {{"input", "text", "n"}, {"input", "text", "n"}}, kFillTextBox,
+       "n", 1, 1, "x"},
+      {"TextBoxNeverLooksAtButtonElements", {{"button", "button", p}}, kFindTextBox, p},
+      {"IdMatchBeforeLaterNameMatch", {{"input", "text", "", "k"}, {"input", "text", "k"}},
+       kFindTextBox, "k", 0},
+      {"TitleMatches", {{"input", "text", "a", "b"}, {"input", "text", "", "", "k"}}, kFindTextBox,
+       "k", 1},
+      {"CaseMatters", {{"input", "text", "Phone-Number"}}, kFindTextBox, p},
+      {"EmptyKeyMatchesElementWithEmptyName", {{"input", "text", "", "x"}}, kFindTextBox, "", 0},
+      {"NonCandidatesAreNotCounted", {{"input", "checkbox"}, a, b}, kFindTextBox, "2", 2},
+      {"KeyBeyondInt32NeverMatchesByPosition", {a}, kFindTextBox, "99999999999"},
+      {"ExponentKeyNeverMatchesByPosition", {a}, kFindTextBox, "1e12"},
+      {"ExponentKeyWithinRangeMatchesByPosition", {a, b}, kFindTextBox, "2e0", 1},
+      {"KeyWithFractionTruncates", {a}, kFindTextBox, "1.9", 0},
+      {"NegativeKeyNeverMatchesByPosition", {a}, kFindTextBox, "-1"},
+      {"NoElementsFindsNothing", {}, kFindTextBox, p},
+      {"ClicksInputButtonById", {{"input", "text", p, p}, {"input", "button", "", dial}},
+       kClickButton, dial, 1},
+      {"ClicksButtonElementAfterInputs", {{"button", "button", "", dial}, {"input", "submit", "x"}},
+       kClickButton, dial, 0},
+      {"InputsComeBeforeButtonElements",
+       {{"button", "button", "", dial}, {"input", "reset", "", dial}}, kClickButton, dial, 1},
+      {"ButtonElementWithoutTypeIsSubmit", {{"button", "", dial}}, kClickButton, dial, 0},
+      {"ClickRefusedOnLink", {{"a", "", dial, dial}}, kClickButton, dial},
+      {"ClickRefusedOnDiv", {{"div", "", "", dial}}, kClickButton, dial},
+      {"ClickRefusedOnTextInput", {{"input", "text", "", dial}}, kClickButton, dial},
+      {"ClickSkipsOneMatch", {{"input", "button", "b"}, {"button", "button", "b"}}, kClickButton,
+       "b", 1, 1},
+      {"PositionTwoCrossesFromInputsToButtons",
+       {{"input", "submit", "x"}, {"input", "text", "y"}, {"button", "button", "z"}}, kFindButton,
+       "2", 2},
+      {"PositionMatchIgnoresRemainingSkips", {{"input", "text", "k"}, {"input", "text", "q"}},
+       kFindTextBox, "2", 1, 5},
+      // The search itself, for "k", with its position counter.
+      {"PositionCounterHoldsFoundPosition",
+       {{"input", "hidden"}, {"input", "text", "a"}, {"input", "text", "k"}}, kFindFormElement, "k",
+       2, 0, boxes, 2},
+      {"PositionCounterIsMinusOneOnFailure", {{"input", "text", "a"}, {"input", "text", "b"}},
+       kFindFormElement, "k", -1, 0, boxes, -1},
+      {"FilterWithoutButtonSkipsButtonElements", {{"button", "submit", "k"}}, kFindFormElement, "k",
+       -1, 0, "submit", -1},
+      {"FilterIsSearchedAsPlainText", {{"input", "text", "k"}}, kFindFormElement, "k", 0, 0,
+       "context", 1},
+      {"SkipCountCarriesIntoButtonPhase", {{"input", "button", "k"}, {"button", "button", "k"}},
+       kFindFormElement, "k", 1, 1, "button", 2},
+  };
+  // clang-format on
+}
 
 // What a case needs to see of a page, whatever backend serves it.
 class PageUnderTest {
  public:
   virtual ~PageUnderTest() = default;
-  // The table index of the element an object refers to, or -1.
-  virtual int IndexOf(const AutomationObject& element) = 0;
+  virtual int IndexOf(const AutomationObject& element) = 0;  // the table's index, or -1
   virtual std::string ValueOf(int index) = 0;
   virtual int ClicksOf(int index) = 0;
   // The events the element heard, in order, each as "type=its value then".
   virtual std::vector<std::string> EventsOf(int index) = 0;
 };
 
-// The fake page, on either system.
 class FakePageUnderTest : public PageUnderTest {
  public:
   explicit FakePageUnderTest(FakePage& page) : page_(page) {}
@@ -44,60 +126,43 @@ inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnde
                             int documentMode = 11) {
   const int expected = documentMode < 10 ? c.belowMode10.value_or(c.expected) : c.expected;
   const bool fills = c.action == Action::kFillTextBox && expected != -1;
-  // A fill tells the page as typing does (modes 7 and 8 of the Windows browser control have
-  // no input event), then gives it its turn: what the page heard by then is recorded.
+  // A fill tells the page as typing does (modes 7 and 8 lack "input"), then gives it its turn.
   std::vector<std::string> told;
-  for (const char* type : {"input", "change"}) {
-    if (fills && (documentMode >= 9 || type != std::string_view("input"))) {
-      told.push_back(type + ("=" + c.text));
-    }
-  }
+  if (fills && documentMode >= 9) told.push_back("input=" + c.text);
+  if (fills) told.push_back("change=" + c.text);
+  std::string turn = "100ms";
+  for (const std::string& event : told) turn += " " + event;
   std::vector<std::string> turns;
   SetProcessPendingMessagesHook([&](std::chrono::milliseconds time) {
     if (time.count() == 0) return;
     std::string heard = std::to_string(time.count()) + "ms";
-    if (fills) {
-      for (const std::string& event : page.EventsOf(expected)) heard += " " + event;
-    }
+    for (const std::string& event : fills ? page.EventsOf(expected) : told) heard += " " + event;
     turns.push_back(heard);
   });
   std::int32_t position = 0;
   int found = expected;
-  switch (c.action) {
-    case Action::kFindFormElement:
-      found = page.IndexOf(op.FindFormElement(c.filter, c.key, c.skip, position));
-      EXPECT_EQ(position, c.position);
-      break;
-    case Action::kFindTextBox:
-      found = page.IndexOf(op.FindTextBox(c.key, c.skip));
-      break;
-    case Action::kFindButton:
-      found = page.IndexOf(op.FindButton(c.key, c.skip));
-      break;
-    case Action::kFillTextBox: {
-      std::vector<std::string> before;
-      for (int i = 0; i < static_cast<int>(c.page.size()); ++i) before.push_back(page.ValueOf(i));
-      EXPECT_EQ(op.FillTextBox(c.key, c.text, c.skip), expected != -1);
-      for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
-        EXPECT_EQ(page.ValueOf(i), i == expected ? c.text : before[i]) << "element " << i;
-      }
-      break;
-    }
-    case Action::kClickButton:
-      EXPECT_EQ(op.ClickButton(c.key, c.skip), expected != -1);
-      for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
-        EXPECT_EQ(page.ClicksOf(i), i == expected ? 1 : 0) << "element " << i;
-      }
-      break;
+  std::vector<std::string> values;
+  for (int i = 0; i < static_cast<int>(c.page.size()); ++i) values.push_back(page.ValueOf(i));
+  if (c.action == Action::kFindFormElement) {
+    found = page.IndexOf(op.FindFormElement(c.text, c.key, c.skip, position));
+    EXPECT_EQ(position, c.position);
+  }
+  if (c.action == Action::kFindTextBox) found = page.IndexOf(op.FindTextBox(c.key, c.skip));
+  if (c.action == Action::kFindButton) found = page.IndexOf(op.FindButton(c.key, c.skip));
+  if (c.action == Action::kFillTextBox) {
+    EXPECT_EQ(op.FillTextBox(c.key, c.text, c.skip), expected != -1);
+  }
+  if (c.action == Action::kClickButton) {
+    EXPECT_EQ(op.ClickButton(c.key, c.skip), expected != -1);
   }
   SetProcessPendingMessagesHook({});
   EXPECT_EQ(found, expected);
   for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
-    EXPECT_EQ(page.EventsOf(i), i == expected && fills ? told : std::vector<std::string>())
-        << "element " << i;
+    SCOPED_TRACE("element " + std::to_string(i));
+    EXPECT_EQ(page.ValueOf(i), i == expected && fills ? c.text : values[i]);
+    EXPECT_EQ(page.ClicksOf(i), i == expected && c.action == Action::kClickButton ? 1 : 0);
+    EXPECT_EQ(page.EventsOf(i), i == expected && fills ? told : std::vector<std::string>());
   }
-  std::string turn = "100ms";
-  for (const std::string& event : told) turn += " " + event;
   EXPECT_EQ(turns, fills ? std::vector<std::string>{turn} : std::vector<std::string>());
 }
 

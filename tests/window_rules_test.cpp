@@ -1,32 +1,25 @@
-// The rules every GUI runtime follows: placement, the tab step, addresses, the pages folder,
-// the modifier mask, the link's colour and opening, box roles, web addresses, raising events
-// and the selection a text box keeps.
+// The rules every GUI runtime follows, on both systems.
 #include <gtest/gtest.h>
-
-#include <span>
-#include <string>
-#include <string_view>
-#include <tuple>
-#include <utility>
-#include <vector>
 
 #include "window_rules.h"
 
 namespace quillo::rules {
 namespace {
 
-struct PlaceRow {
-  const char* name;
-  ControlKind kind;
-  int left, width;
-  bool shown, focusable;
-  int placedLeft;
-  bool placedShown, inSight, takesFocus, tabStop;
-};
-
 TEST(WindowRulesTest, PlacementDecidesWhatTheUserCanSeeAndReach) {
   using enum ControlKind;
-  const PlaceRow rows[] = {
+  // clang-format off
+  const WindowSpec window{.name = "w", .clientWidth = 200, .clientHeight = 100,
+                          .tabOrder = {"partly inside", "tab", "right of the client",
+                                       "left of the client", "no size", "hidden", "not focusable"}};
+  const struct {
+    const char* name;
+    ControlKind kind;
+    int left, width;
+    bool shown, focusable;
+    int placedLeft;
+    bool placedShown, inSight, takesFocus, tabStop;
+  } rows[] = {
       {"tab", EditBox, 10, 50, true, true, 10, true, true, true, true},
       {"partly inside", Button, 190, 20, true, true, 190, true, true, true, true},
       {"right of the client", Button, 200, 20, true, true, 200, true, false, false, false},
@@ -36,97 +29,96 @@ TEST(WindowRulesTest, PlacementDecidesWhatTheUserCanSeeAndReach) {
       {"hidden box inside", BrowserBox, 10, 50, false, true, 200, true, false, false, false},
       {"hidden box outside", BrowserBox, 300, 50, false, true, 300, true, false, false, false},
       {"not in the tab order", EditBox, 10, 50, true, true, 10, true, true, true, false},
-      {"not focusable", Button, 10, 50, true, false, 10, true, true, false, false},
-  };
-  for (const PlaceRow& row : rows) {
-    // clang-format off
-    WindowSpec window{.name = "w", .clientWidth = 200, .clientHeight = 100,
-                      .tabOrder = {"partly inside", "tab", "right of the client",
-                                   "left of the client", "no size", "hidden", "not focusable"}};
-    const ControlSpec control{.name = row.name, .kind = row.kind, .left = row.left, .top = 5,
-                              .width = row.width, .height = 20, .shown = row.shown,
-                              .focusable = row.focusable};
+      {"not focusable", Button, 10, 50, true, false, 10, true, true, false, false}};
+  for (const auto& row : rows) {
+    const Placement got = Place({.name = row.name, .kind = row.kind, .left = row.left, .top = 5,
+                                 .width = row.width, .height = 20, .shown = row.shown,
+                                 .focusable = row.focusable}, window);
     // clang-format on
-    const Placement place = Place(control, window);
-    EXPECT_EQ(place.left, row.placedLeft) << row.name;
-    EXPECT_EQ(place.top, 5) << row.name;
-    EXPECT_EQ((std::vector<bool>{place.shown, place.inSight, place.takesFocus, place.tabStop}),
-              (std::vector<bool>{row.placedShown, row.inSight, row.takesFocus, row.tabStop}))
+    EXPECT_EQ(
+        std::tuple(got.left, got.top, got.shown, got.inSight, got.takesFocus, got.tabStop),
+        std::tuple(row.placedLeft, 5, row.placedShown, row.inSight, row.takesFocus, row.tabStop))
         << row.name;
   }
 }
 
 TEST(WindowRulesTest, TabStepWrapsRoundAndPassesOverWhatRefuses) {
   const auto allBut1 = [](std::size_t i) { return i != 1; };
-  const struct {
-    std::size_t count;
-    std::optional<std::size_t> from;
-    bool backwards;
-    std::optional<std::size_t> to;
-  } rows[] = {{3, 0, false, 2}, {3, 2, false, 0}, {3, {}, false, 0}, {3, {}, true, 2},
-              {3, 0, true, 2},  {3, 2, true, 0},  {1, 0, false, 0},  {0, {}, false, {}}};
-  for (const auto& row : rows) {
-    EXPECT_EQ(TabStep(row.count, row.from, row.backwards, allBut1), row.to)
-        << row.count << ' ' << row.from.value_or(9) << ' ' << row.backwards;
+  // (count, from, backwards) -> to
+  // clang-format off
+  using Index = std::optional<std::size_t>;
+  using Step = std::tuple<std::size_t, Index, bool, Index>;
+  for (const auto& [count, from, backwards, to] : {Step{3, 0, false, 2}, {3, 2, false, 0},
+       {3, {}, false, 0}, {3, {}, true, 2}, {3, 0, true, 2}, {3, 2, true, 0}, {1, 0, false, 0},
+       {0, {}, false, {}}}) {
+    // clang-format on
+    EXPECT_EQ(TabStep(count, from, backwards, allBut1), to)
+        << count << from.value_or(9) << backwards;
   }
   EXPECT_EQ(TabStep(3, 0, false, [](std::size_t) { return false; }), std::nullopt);
 }
 
 TEST(WindowRulesTest, AddressesSplitIntoBuiltInPagesAndQueries) {
-  const struct {
-    const char* address;
-    bool builtIn;
-    const char* path;
-    std::optional<std::string_view> query;
-  } rows[] = {{"https://calls.example/cn?a=1", false, "https://calls.example/cn?a=1", {}},
-              {"locale/cn/index.html", true, "locale/cn/index.html", {}},
-              {"partner/index.html?fromuid=42&x=1", true, "partner/index.html", "fromuid=42&x=1"},
-              {"a.html?", true, "a.html", ""},
-              {"", false, "", {}}};
-  for (const auto& row : rows) {
-    const PageAddress split = SplitAddress(row.address);
-    EXPECT_EQ(split.builtIn, row.builtIn) << row.address;
-    EXPECT_EQ(split.path, row.path) << row.address;
-    EXPECT_EQ(split.query, row.query) << row.address;
+  // address -> built in, path, query
+  using Split = std::tuple<const char*, bool, const char*, std::optional<std::string_view>>;
+  // clang-format off
+  for (const auto& [address, builtIn, path, query] :
+       {Split{"https://calls.example/cn?a=1", false, "https://calls.example/cn?a=1", {}},
+        {"locale/cn/index.html", true, "locale/cn/index.html", {}},
+        {"partner/index.html?fromuid=42&x=1", true, "partner/index.html", "fromuid=42&x=1"},
+        {"a.html?", true, "a.html", ""}, {"", false, "", {}}}) {
+    // clang-format on
+    const PageAddress split = SplitAddress(address);
+    EXPECT_EQ(std::tuple(split.builtIn, split.path, split.query), std::tuple(builtIn, path, query))
+        << address;
   }
   EXPECT_EQ(PagesFolder<char>("/usr/bin", '/'), "/usr/share/quillo/pages");
   EXPECT_EQ(PagesFolder<char>("/opt/q/bin/", '/'), "/opt/q/share/quillo/pages");
   EXPECT_EQ(PagesFolder<char16_t>(u"C:\\Q\\bin", u'\\'), u"C:\\Q\\share\\quillo\\pages");
 }
 
-TEST(WindowRulesTest, ModifierMaskIsCtrlOneShiftTwoAltFour) {
-  for (int mask = 0; mask < 8; ++mask) {
+TEST(WindowRulesTest, ModifiersLinksBoxesAndEvents) {
+  for (int mask = 0; mask < 8; ++mask) {  // Ctrl 1, Shift 2, Alt 4
     EXPECT_EQ(ModifierMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0), mask);
   }
-}
-
-TEST(WindowRulesTest, LinkShowsHoverOverVisitedOverNormal) {
+  // A link shows hover over visited over normal; it opens only with a caption and a target.
   const LinkColours colours{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
-  // (hovered, visited) -> which colour's red
-  const std::tuple<bool, bool, int> rows[] = {
-      {false, false, 1}, {false, true, 3}, {true, false, 2}, {true, true, 2}};
-  for (const auto& [hovered, visited, red] : rows) {
+  for (const auto& [hovered, visited, red] :
+       {std::tuple(false, false, 1), {false, true, 3}, {true, false, 2}, {true, true, 2}}) {
     EXPECT_EQ(LinkColour(colours, hovered, visited).red, red) << hovered << visited;
   }
-}
-
-TEST(WindowRulesTest, BoxRolesFollowTheCallButtonAndSight) {
+  for (const auto& [caption, target] : {std::pair("", "t"), {"c", ""}, {"", ""}, {"c", "t"}}) {
+    EXPECT_EQ(LinkOpens(std::string_view(caption), std::string_view(target)), *caption && *target);
+  }
+  // A browser box's role: (shown, call button) -> calling, own profile, hands to the browser.
   // clang-format off
-  // (shown, call button) -> calling, own profile, hands to the browser
-  const std::tuple<bool, const char*, BoxRole> rows[] = {
-      {true, "", {false, false, true}},
-      {false, "", {false, true, true}},
-      {false, "call", {true, true, false}},
-      {true, "call", {true, false, false}}};
-  for (const auto& [shown, button, role] : rows) {
-    const ControlSpec box{.name = "b", .kind = ControlKind::BrowserBox, .width = 1, .height = 1,
-                          .shown = shown, .focusable = true, .callButton = button};
+  for (const auto& [shown, button, calling, ownProfile, handsOn] :
+       {std::tuple(true, "", false, false, true), {false, "", false, true, true},
+        {false, "call", true, true, false}, {true, "call", true, false, false}}) {
+    const BoxRole got = RoleOf({.name = "b", .kind = ControlKind::BrowserBox, .width = 1,
+                                .height = 1, .shown = shown, .focusable = true,
+                                .callButton = button});
     // clang-format on
-    const BoxRole got = RoleOf(box);
-    EXPECT_EQ(std::tie(got.calling, got.ownProfile, got.handsToBrowser),
-              std::tie(role.calling, role.ownProfile, role.handsToBrowser))
+    EXPECT_EQ(std::tuple(got.calling, got.ownProfile, got.handsToBrowser),
+              std::tuple(calling, ownProfile, handsOn))
         << shown << button;
   }
+  // Raise runs the handlers of its event, in order, with its arguments.
+  std::vector<std::string> ran;
+  const auto note = [&ran](std::string name) {
+    return [&ran, name](std::span<const std::int32_t> arguments) {
+      std::string seen = name;
+      for (const std::int32_t argument : arguments) seen += " " + std::to_string(argument);
+      ran.push_back(seen);
+    };
+  };
+  const std::vector<EventBinding> events = {
+      {kClickEvent, note("a")}, {kLeftButtonDownEvent, note("b")}, {kClickEvent, note("c")}};
+  const std::int32_t arguments[] = {7, 9, 2};
+  Raise(events, kLeftButtonDownEvent, arguments);
+  Raise(events, kClickEvent);
+  Raise(events, 5);
+  EXPECT_EQ(ran, (std::vector<std::string>{"b 7 9 2", "a", "c"}));
 }
 
 TEST(WindowRulesTest, OnlyWebAddressesGoToTheBrowser) {
@@ -145,40 +137,19 @@ TEST(WindowRulesTest, OnlyWebAddressesGoToTheBrowser) {
   EXPECT_TRUE(IsWebAddress(std::string_view("https://a")));
 }
 
-TEST(WindowRulesTest, OnlyALinkWithCaptionAndTargetOpens) {
-  for (const auto& [caption, target] : {std::pair("", "t"), {"c", ""}, {"", ""}}) {
-    EXPECT_FALSE(LinkOpens(std::string_view(caption), std::string_view(target)));
-  }
-  EXPECT_TRUE(LinkOpens(std::string_view("c"), std::string_view("t")));
-}
-
-TEST(WindowRulesTest, RaiseRunsTheHandlersOfItsEventInOrder) {
-  std::vector<std::string> ran;
-  const auto note = [&ran](std::string name) {
-    return [&ran, name](std::span<const std::int32_t> arguments) {
-      std::string seen = name;
-      for (const std::int32_t argument : arguments) seen += " " + std::to_string(argument);
-      ran.push_back(seen);
-    };
-  };
-  const std::vector<EventBinding> events = {
-      {kClickEvent, note("a")}, {kLeftButtonDownEvent, note("b")}, {kClickEvent, note("c")}};
-  const std::int32_t arguments[] = {7, 9, 2};
-  Raise(events, kLeftButtonDownEvent, arguments);
-  Raise(events, kClickEvent);
-  Raise(events, 5);
-  EXPECT_EQ(ran, (std::vector<std::string>{"b 7 9 2", "a", "c"}));
-}
-
 TEST(WindowRulesTest, ASelectionStaysWhileItFitsTheNewText) {
-  // (start, end, new length) -> kept
-  const std::tuple<std::size_t, std::size_t, std::size_t, bool> rows[] = {
-      {1, 3, 4, true},  {1, 4, 4, true}, {1, 5, 4, false}, {0, 0, 4, false},
-      {2, 2, 4, false}, {0, 4, 4, true}, {3, 1, 4, false}};
-  for (const auto& [start, end, length, kept] : rows) {
+  // (start, end, new length) -> kept; what is kept is the selection itself
+  for (const auto& [start, end, length, kept] :
+       {std::tuple<std::size_t, std::size_t, std::size_t, bool>{1, 3, 4, true},
+        {1, 4, 4, true},
+        {1, 5, 4, false},
+        {0, 0, 4, false},
+        {2, 2, 4, false},
+        {0, 4, 4, true},
+        {3, 1, 4, false}}) {
     const auto got = KeptSelection({start, end}, length);
     EXPECT_EQ(got.has_value(), kept) << start << "-" << end << " of " << length;
-    const Selection held = got.value_or(Selection{start, end});  // the selection itself
+    const Selection held = got.value_or(Selection{start, end});
     EXPECT_EQ(std::pair(held.start, held.end), std::pair(start, end));
   }
 }
