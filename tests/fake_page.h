@@ -53,12 +53,8 @@ class FakePage {
 
     void AddRef() noexcept override { page_->Count(refs_, 1); }
     void Release() noexcept override { page_->Count(refs_, -1); }
-    std::optional<Value> Get(std::string_view name) override {
-      return Face(page_->Get(*this, name));
-    }
-    bool Put(std::string_view name, const Value& newValue) override {
-      return page_->Put(*this, name, newValue);
-    }
+    std::optional<Value> Get(std::string_view key) override { return Face(page_->Get(*this, key)); }
+    bool Put(std::string_view key, const Value& to) override { return page_->Put(*this, key, to); }
     std::optional<Value> Call(std::string_view name, std::span<const Value> arguments) override {
       return Face(page_->Call(*this, name, arguments));
     }
