@@ -359,8 +359,7 @@ TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
   EXPECT_TRUE(op.FillTextBox("phone-number", "1", 0));
   pressing = false;
   EXPECT_TRUE(QTest::qWaitFor([&] { return clicks[0] > 0; }, 3000));
-  EXPECT_EQ(clicks[0], 1);
-  EXPECT_EQ(clicks[1], 0);
+  EXPECT_EQ(std::pair(clicks[0], clicks[1]), std::pair(1, 0));
 }
 
 struct KeeperCase {
@@ -370,8 +369,7 @@ struct KeeperCase {
   int spinMs;                    // the first load spins this long after loading; -1 for ever
   bool missing;                  // the page's file does not exist
   std::vector<int> waitsMs;      // expected wait from each renderer's end to its reload
-  int messageMs = 0;  // if any: after its spin the page shows a message, answered at this time,
-                      // then hangs for ever
+  int messageMs = 0;  // if any: a message after the spin, answered then; then a hang for ever
 };
 
 void PrintTo(const KeeperCase& row, std::ostream* out) { *out << row.name; }
@@ -406,11 +404,9 @@ TEST_P(PageKeeperTest, PageComesBackAndTakesAPress) {
   QWebEnginePage* web = box.page();
   box.keeper().setTimings(row.timings);
   const QString path = dir_.filePath(QString::fromLatin1(row.name) + ".html");
-  const QString message = QStringLiteral("setTimeout(() => { alert('x'); while (true) {} }, 0);");
-  if (!row.missing) {
-    Write(path, EnginePage::CallingPage(EnginePage::BusyScript(row.spinMs) +
-                                        (row.messageMs ? message : QString())));
-  }
+  const QString hang = QStringLiteral("setTimeout(() => { alert('x'); while (true) {} }, 0);");
+  const QString script = EnginePage::BusyScript(row.spinMs) + (row.messageMs ? hang : QString());
+  if (!row.missing) Write(path, EnginePage::CallingPage(script));
   const QUrl url = QUrl::fromLocalFile(path);
   // When each renderer ended and each reload started, from the test's start.
   QElapsedTimer clock;
