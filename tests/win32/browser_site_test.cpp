@@ -447,18 +447,14 @@ std::string AnswerMessage(const std::function<LRESULT()>& show, HWND owner, int 
 
 TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
   Open();
-  const auto site = [&](size_t box, REFIID iid) {
-    win32::ComPtr<IUnknown> out;
-    Stub(box).site->QueryInterface(iid, reinterpret_cast<void**>(out.Out()));
-    return out;
-  };
-  auto ui = site(0, IID_IDocHostUIHandler), commands = site(0, IID_IOleCommandTarget),
-       messages = site(0, IID_IDocHostShowUI);
+  const auto ui = Stub(0).site.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
+  const auto commands = Stub(0).site.As<IOleCommandTarget>(IID_IOleCommandTarget);
+  const auto messages = Stub(0).site.As<IDocHostShowUI>(IID_IDocHostShowUI);
   ASSERT_TRUE(ui && commands && messages);
   for (ULONG size : {ULONG{sizeof(DOCHOSTUIINFO)}, ULONG{0}}) {  // host information: flat
     DOCHOSTUIINFO info{};
     info.cbSize = size;
-    EXPECT_EQ(reinterpret_cast<IDocHostUIHandler*>(ui.get())->GetHostInfo(&info), S_OK) << size;
+    EXPECT_EQ(ui->GetHostInfo(&info), S_OK) << size;
     const DWORD flat = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE;
     EXPECT_EQ(info.dwFlags & flat, flat) << size;
   }
@@ -475,10 +471,7 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
   };
   for (const auto& c : commandCases) {
     win32::ScopedVariant out;
-    EXPECT_EQ(reinterpret_cast<IOleCommandTarget*>(commands.get())
-                  ->Exec(c.group, c.command, 0, nullptr, out.get()),
-              c.expected)
-        << c.command;
+    EXPECT_EQ(commands->Exec(c.group, c.command, 0, nullptr, out.get()), c.expected) << c.command;
     EXPECT_EQ(V_VT(out.get()) == VT_BOOL && V_BOOL(out.get()) == VARIANT_TRUE, c.goOn);
   }
   // Alerts and confirms as message boxes over the window, with the window's caption.
@@ -495,9 +488,9 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
   for (const auto& c : messageCases) {
     const auto show = [&] {
       LRESULT answer = 0;
-      reinterpret_cast<IDocHostShowUI*>(messages.get())
-          ->ShowMessage(Box("partner"), const_cast<wchar_t*>(c.text),
-                        const_cast<wchar_t*>(L"Message from webpage"), c.type, nullptr, 0, &answer);
+      messages->ShowMessage(Box("partner"), const_cast<wchar_t*>(c.text),
+                            const_cast<wchar_t*>(L"Message from webpage"), c.type, nullptr, 0,
+                            &answer);
       return answer;
     };
     EXPECT_EQ(AnswerMessage(show, Main(), c.button),
