@@ -9,12 +9,13 @@ work=$1 packages=$2 run=$3 version=1.0.0
 export LC_ALL=C.UTF-8 WINEPREFIX="$work/wineprefix"
 zip="$packages/quillo-$version-win64.zip"
 # The prefix's folders, files, registry keys and values (wine_run.sh leaves the registry
-# saved), less the empty records of Windows Installer and the display driver's date.
+# saved), less Windows Installer's empty records and the display adapter's, which Wine rewrites.
 snapshot() {
   { (cd "$WINEPREFIX/drive_c" && find . | sort)
     awk '/^\[/ { key = $0; sub(/\] [0-9]*$/, "]", key); print key; next }
          /^"/ { print key " " $0 }' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | sort
-  } | grep -v '"DriverDateData"=' | grep -Ev '^\./windows/Installer$|Installer(\\\\UserData\\\\S-1-5-18)?\\\\(Components|Features|Products|UpgradeCodes)\]$'
+  } | grep -Ev '"DriverDateData"=|^\[[^]]*\{4D36E968-E325-11CE-BFC1-08002BE10318\}\\\\0000\] ' |
+    grep -Ev '^\./windows/Installer$|Installer(\\\\UserData\\\\S-1-5-18)?\\\\(Components|Features|Products|UpgradeCodes)\]$'
 }
 # start_and_close WHAT EXE: closed through its frame, EXE ends with 0 (start /wait tells).
 start_and_close() {
