@@ -233,6 +233,7 @@ TEST_F(Window, BuiltInPagesLoadOfflineAndTheCallingPageStaysLive) {
       {"超文本浏览框2", "partner/index.html", "#referral", "textContent", "推荐人：20180818"},
       {"超文本浏览框3", "author/index.html", "h1", "textContent", "Quillo"},
   };
+  const QString read = QStringLiteral("document.querySelector('%1').%2");
   for (const auto& row : rows) {
     SCOPED_TRACE(row.box);
     // Once the box's own page has loaded: the empty document a view starts with is complete too.
@@ -240,10 +241,8 @@ TEST_F(Window, BuiltInPagesLoadOfflineAndTheCallingPageStaysLive) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready() == "file:complete"; }, 30000));
     EXPECT_EQ(qt::ControlWidget(row.box)->property("url").toUrl().toLocalFile(),
               qt::PagesFolder() + "/" + row.path);
-    EXPECT_EQ(
-        Evaluate(row.box,
-                 QStringLiteral("document.querySelector('%1').%2").arg(row.element, row.property)),
-        QString::fromUtf8(row.expected));
+    EXPECT_EQ(Evaluate(row.box, read.arg(row.element, row.property)),
+              QString::fromUtf8(row.expected));
   }
   EXPECT_EQ(Evaluate(kCalling, "document.visibilityState"), "visible");
   // Out of sight, a page's timers would be throttled to about one a second.

@@ -16,8 +16,7 @@ for run in $(seq 1 "${2:-50}"); do
   pid=$!
   wait_for_window "$caption" "$pid" || fail "run $run: no window"
   if (( run == 1 )); then
-    # The window manager's list names the window; the window tree holds the engine's
-    # short-lived windows too.
+    # From the window manager's list: the window tree holds the engine's short-lived windows.
     window=$(wmctrl -l | grep -F "$caption" | awk '{ print $1; exit }')
     actions=$(xprop -id "$window" _NET_WM_ALLOWED_ACTIONS)
     hints=$(xprop -id "$window" WM_NORMAL_HINTS)
