@@ -1,7 +1,6 @@
 """The real program as a person drives it, read through the engine's remote debugging: Tab stops,
-the dial pad and the call button; built to find its calling page where Served puts it, presses
-before that page loads, framework-built calling pages, what pages may ask of the program and a
-real WebRTC call.   Usage: call_test.py PROGRAM [SERVED_PROGRAM]"""
+the dial pad, the call button; served its calling page by Served, presses before it loads, framework
+pages, what pages may ask and a real WebRTC call.   Usage: call_test.py PROGRAM [SERVED_PROGRAM]"""
 import http.server
 import json
 import os
@@ -24,9 +23,8 @@ JS, NODE = "/usr/share/javascript/", "/usr/share/nodejs/"  # Debian's, at /lib/P
 
 
 class Served(http.server.ThreadingHTTPServer):
-    """The tests' web server on 127.0.0.1:PORT: folder, or a test's own page at /index.html?...;
-    Debian's script libraries at /lib/ and their path; a download; requests held while `held`
-    is clear."""
+    """The tests' web server on 127.0.0.1:PORT: folder, or a test's page at /index.html?...;
+    Debian's libraries at /lib/ and their path; a download; requests held while `held` is clear."""
     daemon_threads = True
 
     def __init__(self, folder):
@@ -229,8 +227,7 @@ class CallTest(unittest.TestCase):
         dialer.dial(NUMBER)
         dialer.click(CALL_BUTTON)
         dialer.click(CALL_BUTTON)
-        # The number box answers after the presses in the same event queue: both were handled
-        # while the calling page was held back.
+        # The box answers after the presses in the same queue: both came while the page was held.
         wait_for(lambda: dialer.number_box() == NUMBER)
         self.assertIsNone(dialer.process.poll(), "the program stays up")
         server.held.set()
@@ -307,8 +304,7 @@ class CallTest(unittest.TestCase):
         self.assertGreater(float(stat.split("Maximum amplitude:")[1].split()[0]), 0.01, "tones")
 
         def answer_message(keys, typed=""):
-            """The open message's title, whether it stands over the window, and its text; then
-            the keys (after the typed text) that answer it."""
+            """The open message's title, whether it is over the window, its text; typed, keys."""
             box = wait_for(lambda: messages(dialer.window), timeout=2)[0]
             over = run("xprop", "-id", box, "WM_TRANSIENT_FOR").stdout.split()[-1]
             owner = xdotool("getwindowname", box)
@@ -353,9 +349,8 @@ class CallTest(unittest.TestCase):
 
     @unittest.skipIf(len(sys.argv) < 3, "no served program")
     def test_press_places_a_webrtc_call_that_carries_the_microphone(self):
-        # The calling service's page takes the microphone and calls the same page in a headless
-        # Chromium, which answers and reports the loudest frequency it hears: the 440 Hz tone of
-        # the program's fake capture device.
+        # call_service/ calls itself in a headless Chromium, which answers and reports the loudest
+        # frequency it hears: the 440 Hz tone of the program's fake capture device.
         where, port = self.enterContext(tempfile.TemporaryDirectory()), free_port()
         subprocess.run(["sox", "-n", "-r", "48000", "-b", "16", "-c", "1", f"{where}/tone.wav",
                         "synth", "30", "sine", "440", "gain", "-6"], check=True)
