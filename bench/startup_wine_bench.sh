@@ -19,7 +19,7 @@ if [[ -z "${QUILLO_BENCH_INSIDE:-}" ]]; then
 fi
 
 # The prefix the tests use (wine_run.sh makes it on first use, fonts mapped).
-tests/win32/wine_run.sh "$build" cmd /c exit >/dev/null 2>&1 || true
+tools/wine_run.sh "$build" cmd /c exit >/dev/null 2>&1 || true
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -k 2>/dev/null || true
 wineserver -p  # stays up between the runs, as the system would be on Windows
