@@ -14,24 +14,26 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gui_runtime.h"
 #include "scoped_win.h"
 #include "text.h"
 
-// A member the control answers with a fixed result.
-#define ANSWERS(result, name, ...) \
-  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return result; }
+// Members the control answers with a fixed result, up to five to a use.
+#define ANSWER(result, member) \
+  HRESULT STDMETHODCALLTYPE member override { return result; }
+#define ANSWERS(r, m, ...) ANSWER(r, m) __VA_OPT__(ANSWERS4(r, __VA_ARGS__))
+#define ANSWERS4(r, m, ...) ANSWER(r, m) __VA_OPT__(ANSWERS3(r, __VA_ARGS__))
+#define ANSWERS3(r, m, ...) ANSWER(r, m) __VA_OPT__(ANSWERS2(r, __VA_ARGS__))
+#define ANSWERS2(r, m, ...) ANSWER(r, m) __VA_OPT__(ANSWER(r, __VA_ARGS__))
 
 namespace quillo::testing {
 namespace {
 
-// Registered for CLSID_WebBrowser, it does what Wine's ieframe tests (webbrowser.c) record of
-// the real control: DoVerb activates in place below the site's window, "Shell Embedding"
-// holding "Internet Explorer_Server", then UI-activates once; Tab moves among the page's stops,
-// then goes to the container's IOleControlSite with the modifiers and answers S_OK; Close
-// deactivates and SetClientSite(NULL) lets the site go.
+// For CLSID_WebBrowser, as Wine's ieframe tests (webbrowser.c) record the real control: DoVerb
+// activates in place ("Shell Embedding" holding "Internet Explorer_Server"), UI-activates once.
 class ControlStub final : public IOleObject,
                           public IOleInPlaceActiveObject,
                           public IOleInPlaceObject,
@@ -113,23 +115,15 @@ class ControlStub final : public IOleObject,
     sink_.Reset();
     return S_OK;
   }
-  ANSWERS(E_NOTIMPL, GetClientSite, IOleClientSite**)
-  ANSWERS(S_OK, SetHostNames, LPCOLESTR, LPCOLESTR)
-  ANSWERS(E_NOTIMPL, SetMoniker, DWORD, IMoniker*)
-  ANSWERS(E_NOTIMPL, GetMoniker, DWORD, DWORD, IMoniker**)
-  ANSWERS(E_NOTIMPL, InitFromData, IDataObject*, WINBOOL, DWORD)
-  ANSWERS(E_NOTIMPL, GetClipboardData, DWORD, IDataObject**)
-  ANSWERS(E_NOTIMPL, EnumVerbs, IEnumOLEVERB**)
-  ANSWERS(S_OK, Update)
-  ANSWERS(S_OK, IsUpToDate)
-  ANSWERS(E_NOTIMPL, GetUserClassID, CLSID*)
-  ANSWERS(E_NOTIMPL, GetUserType, DWORD, LPOLESTR*)
-  ANSWERS(S_OK, SetExtent, DWORD, SIZEL*)
-  ANSWERS(E_NOTIMPL, GetExtent, DWORD, SIZEL*)
-  ANSWERS(E_NOTIMPL, Advise, IAdviseSink*, DWORD*)
-  ANSWERS(E_NOTIMPL, EnumAdvise, IEnumSTATDATA**)
-  ANSWERS(E_NOTIMPL, GetMiscStatus, DWORD, DWORD*)
-  ANSWERS(E_NOTIMPL, SetColorScheme, LOGPALETTE*)
+  ANSWERS(S_OK, SetHostNames(LPCOLESTR, LPCOLESTR), Update(), IsUpToDate(),
+          SetExtent(DWORD, SIZEL*))
+  ANSWERS(E_NOTIMPL, GetClientSite(IOleClientSite**), SetMoniker(DWORD, IMoniker*),
+          GetMoniker(DWORD, DWORD, IMoniker**), InitFromData(IDataObject*, WINBOOL, DWORD),
+          GetClipboardData(DWORD, IDataObject**))
+  ANSWERS(E_NOTIMPL, EnumVerbs(IEnumOLEVERB**), GetUserClassID(CLSID*),
+          GetUserType(DWORD, LPOLESTR*), GetExtent(DWORD, SIZEL*), Advise(IAdviseSink*, DWORD*))
+  ANSWERS(E_NOTIMPL, EnumAdvise(IEnumSTATDATA**), GetMiscStatus(DWORD, DWORD*),
+          SetColorScheme(LOGPALETTE*), ContextSensitiveHelp(WINBOOL), ReactivateAndUndo())
 
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
     if (window == nullptr) return E_POINTER;
@@ -153,8 +147,7 @@ class ControlStub final : public IOleObject,
     if (frame_) frame_->SetActiveObject(nullptr, nullptr);
     return inPlaceSite_->OnUIDeactivate(FALSE);
   }
-  // Tab goes through the page's own stops first; at the end of the page, and for other keys,
-  // to the container with the modifiers held.
+  // Tab goes through the page's stops, then (as other keys) to the container with the modifiers.
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override {
     if (!uiActive_ || message == nullptr || message->message != WM_KEYDOWN) return S_FALSE;
     const bool shift = GetKeyState(VK_SHIFT) < 0;
@@ -170,13 +163,9 @@ class ControlStub final : public IOleObject,
     }
     return message->wParam == VK_TAB ? S_OK : S_FALSE;
   }
-  ANSWERS(E_NOTIMPL, ContextSensitiveHelp, WINBOOL)
-  ANSWERS(S_OK, SetObjectRects, LPCRECT, LPCRECT)
-  ANSWERS(E_NOTIMPL, ReactivateAndUndo)
-  ANSWERS(S_OK, OnFrameWindowActivate, WINBOOL)
-  ANSWERS(S_OK, OnDocWindowActivate, WINBOOL)
-  ANSWERS(S_OK, ResizeBorder, LPCRECT, IOleInPlaceUIWindow*, WINBOOL)
-  ANSWERS(S_OK, EnableModeless, WINBOOL)
+  ANSWERS(S_OK, SetObjectRects(LPCRECT, LPCRECT), OnFrameWindowActivate(WINBOOL),
+          OnDocWindowActivate(WINBOOL), ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL),
+          EnableModeless(WINBOOL))
 
   // The one connection point, for DWebBrowserEvents2.
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
@@ -193,10 +182,9 @@ class ControlStub final : public IOleObject,
                ? S_OK
                : CONNECT_E_CANNOTCONNECT;
   }
-  ANSWERS(E_NOTIMPL, EnumConnectionPoints, IEnumConnectionPoints**)
-  ANSWERS(E_NOTIMPL, GetConnectionInterface, IID*)
-  ANSWERS(E_NOTIMPL, GetConnectionPointContainer, IConnectionPointContainer**)
-  ANSWERS(E_NOTIMPL, EnumConnections, IEnumConnections**)
+  ANSWERS(E_NOTIMPL, EnumConnectionPoints(IEnumConnectionPoints**), GetConnectionInterface(IID*),
+          GetConnectionPointContainer(IConnectionPointContainer**),
+          EnumConnections(IEnumConnections**))
 
   ULONG references = 0;  // handed out and not released
   win32::ComPtr<IOleClientSite> site;
@@ -235,8 +223,7 @@ class ControlStub final : public IOleObject,
     return true;
   }
 
-  // OleInitialize answers S_FALSE only while OLE is initialised on the thread already (Wine's
-  // ole32 tests, test_OleInitialize_InitCounting); the probe's own is undone.
+  // OleInitialize answers S_FALSE only while OLE is up already (Wine's test_OleInitialize_*).
   void Record(const char* name) {
     const HRESULT probe = OleInitialize(nullptr);
     if (SUCCEEDED(probe)) OleUninitialize();
@@ -274,7 +261,7 @@ class ControlStubFactory final : public IClassFactory {
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     return made.emplace_back(std::make_unique<ControlStub>())->QueryInterface(iid, object);
   }
-  ANSWERS(S_OK, LockServer, WINBOOL)
+  ANSWER(S_OK, LockServer(WINBOOL))
 
   std::vector<std::unique_ptr<ControlStub>> made;
 
@@ -356,8 +343,7 @@ class BrowserSiteTest : public ::testing::Test {
     return name == L"Edit" ? "edit" : name == L"Button" ? "button" : "other";
   }
 
-  // Tab (T), Shift+Tab (S) through the loop with the thread's key state, or Alt+Tab to
-  // another window and back (A).
+  // Tab (T), Shift+Tab (S) through the loop, or Alt+Tab to another window and back (A).
   void Press(char key) {
     if (key == 'A') {
       win32::ScopedWindow other(CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED | WS_VISIBLE, 0, 0,
@@ -383,12 +369,8 @@ class BrowserSiteTest : public ::testing::Test {
 };
 
 TEST_F(BrowserSiteTest, TabAndFocusGoRoundTheWindowThroughABox) {
-  const struct {
-    const char* name;
-    int pageStops;      // the partner page's own Tab stops
-    const char* keys;   // from the edit box
-    const char* focus;  // where the keys go then
-  } cases[] = {
+  // The partner page's own Tab stops, the keys from the edit box, where they go then.
+  const std::tuple<const char*, int, const char*, const char*> cases[] = {
       {"Tab into the box", 0, "T", "partner page"},
       {"Tab at the page's end goes on round", 0, "TT", "button"},
       {"Shift+Tab in the box goes back", 0, "TS", "edit"},
@@ -397,12 +379,12 @@ TEST_F(BrowserSiteTest, TabAndFocusGoRoundTheWindowThroughABox) {
       {"Alt+Tab away and back to a box", 0, "TA", "partner page"},
       {"Alt+Tab away and back to the edit box", 0, "A", "edit"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [name, stops, keys, focus] : cases) {
     Open();
-    Stub(0).stops = c.pageStops;
-    EXPECT_EQ(Focus(), "edit") << c.name;
-    for (const char* key = c.keys; *key != '\0'; ++key) Press(*key);
-    EXPECT_EQ(Focus(), c.focus) << c.name;
+    Stub(0).stops = stops;
+    EXPECT_EQ(Focus(), "edit") << name;
+    for (const char* key = keys; *key != '\0'; ++key) Press(*key);
+    EXPECT_EQ(Focus(), focus) << name;
     Exit(0);
   }
 }
@@ -458,61 +440,47 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
     const DWORD flat = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE;
     EXPECT_EQ(info.dwFlags & flat, flat) << size;
   }
-  // A script error goes on quietly; no other command is taken.
-  const struct {
-    const GUID* group;
-    DWORD command;
-    HRESULT expected;
-    bool goOn;
-  } commandCases[] = {
+  // A script error goes on quietly (the page's script goes on); no other command is taken.
+  const std::tuple<const GUID*, DWORD, HRESULT, bool> commandCases[] = {
       {&CGID_DocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, S_OK, true},
       {&CGID_DocHostCommandHandler, 2300, OLECMDERR_E_NOTSUPPORTED, false},
       {nullptr, OLECMDID_SHOWSCRIPTERROR, OLECMDERR_E_UNKNOWNGROUP, false},
   };
-  for (const auto& c : commandCases) {
+  for (const auto& [group, command, expected, goOn] : commandCases) {
     win32::ScopedVariant out;
-    EXPECT_EQ(commands->Exec(c.group, c.command, 0, nullptr, out.get()), c.expected) << c.command;
-    EXPECT_EQ(V_VT(out.get()) == VT_BOOL && V_BOOL(out.get()) == VARIANT_TRUE, c.goOn);
+    EXPECT_EQ(commands->Exec(group, command, 0, nullptr, out.get()), expected) << command;
+    EXPECT_EQ(V_VT(out.get()) == VT_BOOL && V_BOOL(out.get()) == VARIANT_TRUE, goOn) << command;
   }
-  // Alerts and confirms as message boxes over the window, with the window's caption.
-  const struct {
-    const wchar_t* text;
-    DWORD type;
-    int button;
-    const char* expected;
-  } messageCases[] = {
+  // Alerts and confirms as message boxes over the window, with its caption: text, type, button.
+  const std::tuple<const wchar_t*, DWORD, int, const char*> messageCases[] = {
       {L"<b>注意</b> & more", MB_OK | MB_ICONWARNING, IDOK, "<b>注意</b> & more OK; returned 1"},
       {L"Go?", MB_OKCANCEL | MB_ICONQUESTION, IDOK, "Go? OK Cancel; returned 1"},
       {L"Go?", MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL, "Go? OK Cancel; returned 2"},
   };
-  for (const auto& c : messageCases) {
+  for (const auto& [text, type, button, expected] : messageCases) {
     const auto show = [&] {
       LRESULT answer = 0;
-      messages->ShowMessage(Box("partner"), const_cast<wchar_t*>(c.text),
-                            const_cast<wchar_t*>(L"Message from webpage"), c.type, nullptr, 0,
+      messages->ShowMessage(Box("partner"), const_cast<wchar_t*>(text),
+                            const_cast<wchar_t*>(L"Message from webpage"), type, nullptr, 0,
                             &answer);
       return answer;
     };
-    EXPECT_EQ(AnswerMessage(show, Main(), c.button),
-              std::string(kCaption) + " over the window; " + c.expected);
+    EXPECT_EQ(AnswerMessage(show, Main(), button),
+              std::string(kCaption) + " over the window; " + expected);
   }
-  // New windows never open in a box: only the partner page's web addresses, from a window the
-  // user asked for (NWMF_USERINITED 0x2, NWMF_FIRST 0x4), go to the user's browser.
+  // New windows never open in a box: only the partner page's web addresses the user asked for
+  // (NWMF_USERINITED 0x2, NWMF_FIRST 0x4) go to the browser. Box (0 partner), address, flags,
+  // NewWindow2 (neither address nor flags).
   const char* file = std::getenv("QUILLO_OPENED_FILE");
   ASSERT_NE(file, nullptr);
   DeleteFileA(file);
-  const struct {
-    size_t box;  // 0 partner, 1 calling
-    const wchar_t* url;
-    LONG flags;
-    bool older;  // NewWindow2, with neither address nor flags
-  } windowCases[] = {
+  const std::tuple<size_t, const wchar_t*, LONG, bool> windowCases[] = {
       {1, L"https://example.org/c", 0x6, false}, {0, L"ftp://example.org/f", 0x6, false},
       {0, L"https://example.org/p", 0x6, false}, {0, L"https://example.org/u", 0x4, false},
       {0, L"https://example.org/2", 0x2, true},
   };
-  for (const auto& c : windowCases) {
-    EXPECT_TRUE(Stub(c.box).NewWindow(c.url, c.flags, c.older)) << c.box << " " << c.url;
+  for (const auto& [box, url, flags, older] : windowCases) {
+    EXPECT_TRUE(Stub(box).NewWindow(url, flags, older)) << box << " " << url;
   }
   const auto opened = [&] {
     std::ifstream in(file);
@@ -526,5 +494,3 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
 
 }  // namespace
 }  // namespace quillo::testing
-
-#undef ANSWERS

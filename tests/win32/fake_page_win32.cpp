@@ -1,7 +1,5 @@
-// The fake page's IDispatch face, as the browser control serves a document in modes 7 to 11
-// (Microsoft's documentation; Wine's mshtml dispex.c, htmlelem.c, tests/dom.c and
-// tests/documentmode.js, which record Windows' results). Arguments and results are read and
-// written here, not through the program's own VARIANT conversions.
+// The fake page's IDispatch face as the browser control serves a document in modes 7 to 11 (as
+// Wine's mshtml tests record Windows), its VARIANTs read and written here, not by the program.
 #include <mshtmdid.h>
 
 #include <algorithm>
@@ -12,8 +10,7 @@
 namespace quillo::testing {
 namespace {
 
-// The objects a member is on: the document, an event, a collection, and elements with no
-// name, with a name only, and form controls (a name, a type and a value).
+// What a member is on: elements with no name, a name only, or a name, a type and a value.
 enum On { kDocument = 1, kEvent = 2, kList = 4, kPlain = 8, kNamed = 16, kControl = 32 };
 constexpr int kNameds = kNamed | kControl, kElements = kPlain | kNameds;
 
@@ -24,8 +21,7 @@ struct Member {
   int firstMode = 7, lastMode = 11;
 };
 
-// Elements lose "all" in mode 11 (MS-DOM2CE 2.1.3.1) and fireEvent with it (the IE11
-// compatibility notes); the DOM events come in mode 9.
+// Elements lose "all" and fireEvent in mode 11; the DOM events come in mode 9.
 constexpr Member kMembers[] = {
     {"body", DISPID_IHTMLDOCUMENT2_BODY, kDocument},
     {"createEvent", DISPID_IDOCUMENTEVENT_CREATEEVENT, kDocument, 9},
@@ -55,9 +51,7 @@ int OnOf(const FakePage::Node& node) {
                                                   : kPlain;
 }
 
-std::string Utf8(const OLECHAR* text) {
-  return TextFromUtf16(reinterpret_cast<const char16_t*>(text));
-}
+std::string Utf8(const OLECHAR* text) { return TextFromUtf16((const char16_t*)text); }
 
 }  // namespace
 
@@ -80,14 +74,8 @@ class ComFace final : public IHTMLDocument {
     if (has) AddRef();
     return has ? S_OK : E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    node_.AddRef();
-    return 2;
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    node_.Release();
-    return 1;
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return node_.AddRef(), 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return node_.Release(), 1; }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     *count = 0;
     return S_OK;
@@ -97,8 +85,7 @@ class ComFace final : public IHTMLDocument {
     *script = nullptr;
     return E_NOTIMPL;
   }
-  // Names match regardless of case; those after the first would name arguments, which none of
-  // these members takes.
+  // Names match regardless of case; no member takes named arguments.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     std::fill(ids, ids + count, DISPID_UNKNOWN);
@@ -184,8 +171,7 @@ class ComFace final : public IHTMLDocument {
     return S_OK;
   }
 
-  // The members that make, initialise and raise events. initEvent takes the type, whether the
-  // event bubbles and whether it can be cancelled.
+  // The members that make, initialise (type, bubbles, cancelable) and raise events.
   HRESULT InvokeEvent(const std::string& name, WORD flags, const DISPPARAMS& parameters,
                       VARIANT* result) {
     if (flags & DISPATCH_PROPERTYPUT) return DISP_E_MEMBERNOTFOUND;

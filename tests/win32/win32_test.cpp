@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "automation_win32.h"
@@ -23,8 +25,7 @@ namespace {
 
 constexpr wchar_t kServer[] = L"Internet Explorer_Server";
 
-// How a browser document window answers the document request: with its page's document, or
-// with a plain reply.
+// How a browser document window answers the document request: its page's document, or a reply.
 struct Answer {
   FakePage* page = nullptr;
   LRESULT reply = 0;
@@ -39,9 +40,8 @@ LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM 
   return LresultFromObject(IID_IUnknown, wParam, answer->page->document());
 }
 
-// A window of the class below parent (none: top-level) that answers as told. Window classes
-// match without regard to case, so a class that differs from the browser's only in letter case
-// is registered for another module.
+// A window of the class below parent (none: top-level); a class named as the browser's but for
+// letter case is registered for another module, window classes matching without regard to case.
 HWND MakeWindow(const std::wstring& className, HWND parent, const Answer* answer) {
   const bool otherCase = className != kServer && _wcsicmp(className.c_str(), kServer) == 0;
   HINSTANCE module = GetModuleHandleW(otherCase ? L"kernel32.dll" : nullptr);
@@ -86,8 +86,7 @@ class HungWindow {
   std::thread thread_;
 };
 
-// Windows of this process that answer the document request as told, for the shared table of
-// Bind over window layouts and the tests here; they live as long as this object.
+// Windows of this process answering as told, for the shared Bind table and the tests here.
 class RealWindows : public WindowsUnderTest {
  public:
   HWND Make(const std::wstring& className, HWND parent = nullptr, Answer answer = {}) {
@@ -176,8 +175,8 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
 INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorCases()),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// Operators and their copies ended in either order; nothing else initialises COM here.
 TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
-  // Operators and their copies ended in either order; nothing else initialises COM here.
   for (bool copyEndsFirst : {false, true}) {
     FakePage page;
     HWND browser = windows_.Browser(page);
@@ -257,10 +256,7 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   document->AddRef();  // for the two rows that hold it, which are cleared
   document->AddRef();
   LONG answer = 42;
-  struct In {
-    VARIANT variant;
-    const char* expected;
-  } in[] = {
+  std::pair<VARIANT, const char*> in[] = {
       {Made(VT_I1, -5), "-5"},
       {Made(VT_UI1, 200), "200"},
       {Made(VT_I2, -300), "-300"},
@@ -288,14 +284,11 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
       {Holding(VT_ERROR, nullptr, DISP_E_PARAMNOTFOUND), "rejected"},
       {Holding(VT_BYREF | VT_I4, &answer), "42"},
   };
-  for (In& c : in) {
-    EXPECT_EQ(Describe(win32::ValueFromVariant(c.variant), page), c.expected) << V_VT(&c.variant);
-    VariantClear(&c.variant);
+  for (auto& [variant, expected] : in) {
+    EXPECT_EQ(Describe(win32::ValueFromVariant(variant), page), expected) << V_VT(&variant);
+    VariantClear(&variant);
   }
-  const struct {
-    Value value;
-    const char* expected;
-  } out[] = {
+  const std::pair<Value, const char*> out[] = {
       {Value(), "empty"},
       {3.0, "I4 3"},
       {-2147483648.0, "I4 -2147483648"},
@@ -308,17 +301,16 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
       {win32::WrapUnknown(document), "the document"},
       {page.Document(), "refused"},  // the fake page's own object, of another backend
   };
-  for (const auto& c : out) {
+  for (const auto& [value, expected] : out) {
     win32::ScopedVariant variant;
-    const bool crossed = win32::VariantFromValue(c.value, *variant.get());
-    EXPECT_EQ(crossed ? Describe(*variant.get(), page) : "refused", c.expected) << c.expected;
+    const bool crossed = win32::VariantFromValue(value, *variant.get());
+    EXPECT_EQ(crossed ? Describe(*variant.get(), page) : "refused", expected) << expected;
   }
   // Every reference the conversions took has been given back, the table's own two aside.
   EXPECT_EQ(page.liveReferences(), 2);
 }
 
-// Counts the blocks of the task allocator still held: BSTRs among them, since OANOCACHE=1
-// keeps oleaut32 from caching those freed ("IMallocSpy", Microsoft's COM reference).
+// Counts the task allocator's blocks still held, BSTRs among them as OANOCACHE=1 stops caching.
 class AllocationSpy final : public IMallocSpy {
  public:
   AllocationSpy() { registered_ = CoRegisterMallocSpy(this); }
@@ -332,13 +324,9 @@ class AllocationSpy final : public IMallocSpy {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
-  void* STDMETHODCALLTYPE PostAlloc(void* block) override {
-    held_ += block != nullptr;
-    return block;
-  }
+  void* STDMETHODCALLTYPE PostAlloc(void* block) override { return Count(block, block != nullptr); }
   void* STDMETHODCALLTYPE PreFree(void* block, WINBOOL spied) override {
-    held_ -= block != nullptr && spied;
-    return block;
+    return Count(block, -(block != nullptr && spied));
   }
   void STDMETHODCALLTYPE PostFree(WINBOOL) override {}
   SIZE_T STDMETHODCALLTYPE PreRealloc(void* block, SIZE_T size, void** out, WINBOOL) override {
@@ -354,6 +342,7 @@ class AllocationSpy final : public IMallocSpy {
   void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
  private:
+  void* Count(void* block, long by) { return held_ += by, block; }
   HRESULT registered_;
   long held_ = 0;
 };
@@ -369,25 +358,22 @@ TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
   ASSERT_EQ(page.IndexOf(element), 0);
   Dispatch& object = *element.get();
   const Value x(Text("x"));
-  const struct {
-    std::string how;  // "read", "write" x, "call" or "call(x)"
-    const char* member;
-    const char* expected;
-  } cases[] = {
+  // How ("read", "write" x, "call" or "call(x)"), the member, what came back.
+  const std::tuple<std::string, const char*, const char*> cases[] = {
       {"read", "id", "text i"},        {"read", "title", "rejected"},  // title throws
       {"read", "colour", "rejected"},  {"write", "value", "nothing"}, {"write", "id", "rejected"},
       {"write", "title", "rejected"},  {"call", "click", "nothing"},  {"call", "id", "rejected"},
       {"call(x)", "item", "rejected"},  // another object's method
   };
-  for (const auto& c : cases) {
+  for (const auto& [how, member, expected] : cases) {
     const AllocationSpy spy;
     ASSERT_EQ(spy.registered(), S_OK);
     std::optional<Value> got;
-    if (c.how == "read") got = object.Get(c.member);
-    if (c.how == "write" && object.Put(c.member, x)) got = Value();
-    if (c.how.starts_with("call")) got = object.Call(c.member, std::span(&x, c.how == "call(x)"));
-    EXPECT_EQ(Describe(got, page), c.expected) << c.how << " " << c.member;
-    EXPECT_EQ(spy.held(), 0) << c.how << " " << c.member;
+    if (how == "read") got = object.Get(member);
+    if (how == "write" && object.Put(member, x)) got = Value();
+    if (how.starts_with("call")) got = object.Call(member, std::span(&x, how == "call(x)"));
+    EXPECT_EQ(Describe(got, page), expected) << how << " " << member;
+    EXPECT_EQ(spy.held(), 0) << how << " " << member;
   }
   EXPECT_EQ(page.value(0), "x");
   EXPECT_EQ(page.clicks(0), 1);
