@@ -84,9 +84,7 @@ TEST_P(BindCaseTest, BindsTheDocumentWindowTheLayoutHolds) {
     {
       WebPageOperator op;
       const std::int32_t before = boundBefore ? windows->BrowserBefore() : 0;
-      if (boundBefore) {
-        ASSERT_TRUE(op.Bind(before));
-      }
+      ASSERT_TRUE(!boundBefore || op.Bind(before));
       // A failed request empties the document; without one the document stays.
       const Held held = boundBefore && !(live && c.asks) ? Held::kPageBefore : c.document;
       const auto start = std::chrono::steady_clock::now();

@@ -124,46 +124,41 @@ class FakePageUnderTest : public PageUnderTest {
 // documentMode: the Windows browser control's, for the rows it changes.
 inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnderTest& page,
                             int documentMode = 11) {
+  using enum Action;
   const int expected = documentMode < 10 ? c.belowMode10.value_or(c.expected) : c.expected;
-  const bool fills = c.action == Action::kFillTextBox && expected != -1;
+  const bool fills = c.action == kFillTextBox && expected != -1;
   // A fill tells the page as typing does (modes 7 and 8 lack "input"), then gives it its turn.
-  std::vector<std::string> told;
+  std::vector<std::string> told, values;
   if (fills && documentMode >= 9) told.push_back("input=" + c.text);
   if (fills) told.push_back("change=" + c.text);
-  std::string turn = "100ms";
-  for (const std::string& event : told) turn += " " + event;
-  std::vector<std::string> turns;
+  std::vector<std::pair<std::int64_t, std::vector<std::string>>> turns, turnsTaken;
+  if (fills) turns.emplace_back(100, told);
   SetProcessPendingMessagesHook([&](std::chrono::milliseconds time) {
-    if (time.count() == 0) return;
-    std::string heard = std::to_string(time.count()) + "ms";
-    for (const std::string& event : fills ? page.EventsOf(expected) : told) heard += " " + event;
-    turns.push_back(heard);
+    if (time.count() != 0) {
+      turnsTaken.emplace_back(time.count(), fills ? page.EventsOf(expected) : told);
+    }
   });
   std::int32_t position = 0;
   int found = expected;
-  std::vector<std::string> values;
   for (int i = 0; i < static_cast<int>(c.page.size()); ++i) values.push_back(page.ValueOf(i));
-  if (c.action == Action::kFindFormElement) {
+  if (c.action == kFindFormElement) {
     found = page.IndexOf(op.FindFormElement(c.text, c.key, c.skip, position));
-    EXPECT_EQ(position, c.position);
   }
-  if (c.action == Action::kFindTextBox) found = page.IndexOf(op.FindTextBox(c.key, c.skip));
-  if (c.action == Action::kFindButton) found = page.IndexOf(op.FindButton(c.key, c.skip));
-  if (c.action == Action::kFillTextBox) {
-    EXPECT_EQ(op.FillTextBox(c.key, c.text, c.skip), expected != -1);
-  }
-  if (c.action == Action::kClickButton) {
-    EXPECT_EQ(op.ClickButton(c.key, c.skip), expected != -1);
-  }
+  if (c.action == kFindTextBox) found = page.IndexOf(op.FindTextBox(c.key, c.skip));
+  if (c.action == kFindButton) found = page.IndexOf(op.FindButton(c.key, c.skip));
+  const bool done = c.action == kFillTextBox   ? op.FillTextBox(c.key, c.text, c.skip)
+                    : c.action == kClickButton ? op.ClickButton(c.key, c.skip)
+                                               : expected != -1;
   SetProcessPendingMessagesHook({});
-  EXPECT_EQ(found, expected);
+  EXPECT_EQ(std::tuple(found, done, position, turnsTaken),
+            std::tuple(expected, expected != -1, c.position, turns));
   for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
-    SCOPED_TRACE("element " + std::to_string(i));
-    EXPECT_EQ(page.ValueOf(i), i == expected && fills ? c.text : values[i]);
-    EXPECT_EQ(page.ClicksOf(i), i == expected && c.action == Action::kClickButton ? 1 : 0);
-    EXPECT_EQ(page.EventsOf(i), i == expected && fills ? told : std::vector<std::string>());
+    EXPECT_EQ(std::tuple(page.ValueOf(i), page.ClicksOf(i), page.EventsOf(i)),
+              std::tuple(i == expected && fills ? c.text : values[i],
+                         i == expected && c.action == kClickButton ? 1 : 0,
+                         i == expected && fills ? told : std::vector<std::string>()))
+        << "element " << i;
   }
-  EXPECT_EQ(turns, fills ? std::vector<std::string>{turn} : std::vector<std::string>());
 }
 
 }  // namespace quillo::testing

@@ -46,7 +46,7 @@ TEST(AutomationObjectTest, ReadsConvertBetweenTextAndNumber) {
   }
 }
 
-TEST(AutomationObjectTest, CopiesMovesAndReleasesCountReferences) {
+TEST(AutomationObjectTest, CopiesMovesReleasesAndReceivesCountReferences) {
   FakePage dom;
   {
     AutomationObject a = dom.Document();
@@ -64,11 +64,7 @@ TEST(AutomationObjectTest, CopiesMovesAndReleasesCountReferences) {
     a = AutomationObject();
     EXPECT_EQ(dom.liveReferences(), 0);
   }
-  EXPECT_FALSE(dom.overReleased());
-}
-
-TEST(AutomationObjectTest, ReceiveReleasesWhatWasHeld) {
-  FakePage dom;
+  // Receive releases what was held.
   AutomationObject held = dom.Document();
   {
     AutomationObject::OutSlot slot = held.Receive();
@@ -84,6 +80,8 @@ TEST(AutomationObjectTest, ReceiveReleasesWhatWasHeld) {
   }
   EXPECT_FALSE(held.IsEmpty());
   EXPECT_EQ(dom.liveReferences(), 1);
+  held.Release();
+  EXPECT_FALSE(dom.overReleased());
 }
 
 TEST(WindowRegistryTest, FindWindowExEnumeratesChildrenInOrder) {

@@ -139,14 +139,11 @@ TEST(WindowRulesTest, OnlyWebAddressesGoToTheBrowser) {
 
 TEST(WindowRulesTest, ASelectionStaysWhileItFitsTheNewText) {
   // (start, end, new length) -> kept; what is kept is the selection itself
-  for (const auto& [start, end, length, kept] :
-       {std::tuple<std::size_t, std::size_t, std::size_t, bool>{1, 3, 4, true},
-        {1, 4, 4, true},
-        {1, 5, 4, false},
-        {0, 0, 4, false},
-        {2, 2, 4, false},
-        {0, 4, 4, true},
-        {3, 1, 4, false}}) {
+  using Row = std::tuple<std::size_t, std::size_t, std::size_t, bool>;
+  // clang-format off
+  for (const auto& [start, end, length, kept] : {Row{1, 3, 4, true}, {1, 4, 4, true},
+       {1, 5, 4, false}, {0, 0, 4, false}, {2, 2, 4, false}, {0, 4, 4, true}, {3, 1, 4, false}}) {
+    // clang-format on
     const auto got = KeptSelection({start, end}, length);
     EXPECT_EQ(got.has_value(), kept) << start << "-" << end << " of " << length;
     const Selection held = got.value_or(Selection{start, end});
