@@ -1,5 +1,4 @@
-// The window on the real GUI runtime: the program's window with its dial pad, links and pages;
-// the runtime's services over a small window; and, alone, the start-up routine.
+// The program's window on the real GUI runtime, the runtime's own services, the start-up routine.
 #include <gtest/gtest.h>
 
 #include <QtTest>
@@ -8,7 +7,6 @@
 #include <fstream>
 #include <thread>
 
-#include "gui_runtime.h"
 #include "gui_runtime_qt.h"
 #include "main_window.h"
 #include "process_switches.h"
@@ -26,127 +24,114 @@ constexpr char kCaption[] = "Quillo BY中国人，中国范~";
 constexpr char kCalling[] = "超文本浏览框1";
 using Calls = std::vector<std::vector<std::int32_t>>;
 
-// Runs script in the page of the named box and waits for its value as text ("" on time-out).
-QString Evaluate(const char* box, const QString& script) {
+QString Evaluate(const char* box, const QString& script) {  // its value as text, "" on time-out
   auto value = std::make_shared<std::optional<QVariant>>();
   auto* view = qobject_cast<QWebEngineView*>(qt::ControlWidget(box));
   view->page()->runJavaScript(script, [value](const QVariant& result) { *value = result; });
   return QTest::qWaitFor([&] { return value->has_value(); }, 5000) ? (*value)->toString() : "";
 }
 
-// The program's window, loaded once, and again after a test of the runtime's own window.
-class Window : public ::testing::Test {
+class Window : public ::testing::Test {  // loaded again after a Runtime test
  protected:
   void SetUp() override {
-    if (qt::LoadedWindow() == nullptr || qt::LoadedWindow()->objectName() != "MainWindow") {
+    if (!qt::LoadedWindow() || qt::LoadedWindow()->objectName() != "MainWindow")
       LoadWindow(app::MainWindow());
-    }
     ASSERT_TRUE(QTest::qWaitFor(qt::BrowserBoxesStarted, 30000));
   }
 };
 
-TEST_F(Window, FrameSizePlaceIconAndBackground) {
+constexpr char kEdit[] = "quillo::qt::EditBox", kButton[] = "QPushButton", kLabel[] = "QLabel",
+               kLink[] = "quillo::qt::HyperlinkBox", kBrowser[] = "quillo::qt::BrowserBox";
+
+// The program's controls in the window's order: class, place, caption, text colour (or -1).
+const std::tuple<const char*, const char*, QRect, bool, bool, QString, int> kControls[] = {
+    {"超文本浏览框3", kBrowser, {48, 304, 40, 24}, true, false, "", -1},
+    {"超文本浏览框2", kBrowser, {184, 40, 160, 208}, true, true, "", -1},
+    {"超级链接框3", kLink, {256, 14, 72, 24}, true, false, "问题反馈", 0x0000ff},
+    {"超级链接框2", kLink, {184, 14, 64, 24}, true, false, "访问Tavenor", 0x0000ff},
+    {kCalling, kBrowser, {376, 120, 32, 24}, false, false, "", -1},
+    {"超级链接框1", kLink, {352, 88, 32, 16}, false, false, "", 0x0000ff},
+    {"按钮加号键", kButton, {16, 191, 48, 24}, true, true, "+", -1},
+    {"透明标签3", kLabel, {12, 8, 176, 16}, true, false, "中国手机号要在号码前加“+86”", 0xff0000},
+    {"透明标签2",
+     kLabel,
+     {10, 236, 177, 16},
+     true,
+     false,
+     "每台电脑每天只能打一次、2分钟",
+     0x5830e0},
+    {"透明标签1",
+     kLabel,
+     {11, 221, 176, 16},
+     true,
+     false,
+     "接通耳机或话筒，拨打电话免费",
+     0xc06000},
+    {"按钮10", kButton, {96, 186, 80, 32}, true, true, "拨号", -1},
+    {"按钮井号键", kButton, {128, 159, 48, 24}, true, true, "#", -1},
+    {"按钮米子键", kButton, {16, 159, 48, 24}, true, true, "*", -1},
+    {"按钮0", kButton, {72, 159, 48, 24}, true, true, "0", -1},
+    {"按钮9", kButton, {128, 127, 48, 24}, true, true, "9", -1},
+    {"按钮8", kButton, {72, 127, 48, 24}, true, true, "8", -1},
+    {"按钮7", kButton, {16, 127, 48, 24}, true, true, "7", -1},
+    {"按钮6", kButton, {128, 95, 48, 24}, true, true, "6", -1},
+    {"按钮5", kButton, {72, 95, 48, 24}, true, true, "5", -1},
+    {"按钮4", kButton, {16, 95, 48, 24}, true, true, "4", -1},
+    {"按钮3", kButton, {128, 63, 48, 24}, true, true, "3", -1},
+    {"按钮2", kButton, {72, 63, 48, 24}, true, true, "2", -1},
+    {"按钮1", kButton, {16, 63, 48, 24}, true, true, "1", -1},
+    {"编辑框1", kEdit, {16, 32, 160, 24}, true, true, "", 0x000000},
+};
+
+TEST_F(Window, FrameIconAndControlsStandWhereAndAsTheTableSays) {
   QWidget* window = qt::LoadedWindow();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
   EXPECT_EQ(window->windowTitle(), QString::fromUtf8(kCaption));
-  for (QSize size : {window->size(), window->minimumSize(), window->maximumSize()}) {
+  for (QSize size : {window->size(), window->minimumSize(), window->maximumSize()})
     EXPECT_EQ(size, QSize(344, 252));
-  }
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-  // The window manager may place the frame a moment after mapping.
   EXPECT_TRUE(QTest::qWaitFor([&] { return window->pos() == QPoint(50, 50); }, 3000));
   EXPECT_FALSE(window->autoFillBackground());
-  EXPECT_EQ(window->palette().color(QPalette::Window),
-            QApplication::palette().color(QPalette::Window));
-  QList<int> sides;
+  const QColor ground = window->palette().color(QPalette::Window);
+  EXPECT_EQ(ground, QApplication::palette().color(QPalette::Window));
+  QList<int> sides;  // square icons with a transparent corner
   for (const QSize& size : window->windowIcon().availableSizes()) {
     const QImage image = window->windowIcon().pixmap(size).toImage();
-    EXPECT_EQ(size.height(), size.width());
-    EXPECT_TRUE(image.hasAlphaChannel()) << size.width();
-    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << "corner of " << size.width();
+    EXPECT_TRUE(size.height() == size.width() && image.hasAlphaChannel() &&
+                image.pixelColor(0, 0).alpha() == 0)
+        << size.width();
     sides.append(size.width());
   }
   std::sort(sides.begin(), sides.end());
   EXPECT_EQ(sides, (QList<int>{16, 24, 32, 48, 64, 72, 96, 128}));
-}
-
-constexpr char kEdit[] = "quillo::qt::EditBox", kButton[] = "QPushButton", kLabel[] = "QLabel",
-               kLink[] = "quillo::qt::HyperlinkBox", kBrowser[] = "quillo::qt::BrowserBox";
-
-struct ControlRow {
-  const char *name, *kind;  // the kind is its class
-  int left, top, width, height;
-  bool shown, focusable;
-  const char* caption;
-  int text;  // its text's colour (0xRRGGBB), or -1 for the window's
-};
-
-// The program's controls, in the window's order.
-const ControlRow kControls[] = {
-    {"超文本浏览框3", kBrowser, 48, 304, 40, 24, true, false, "", -1},
-    {"超文本浏览框2", kBrowser, 184, 40, 160, 208, true, true, "", -1},
-    {"超级链接框3", kLink, 256, 14, 72, 24, true, false, "问题反馈", 0x0000ff},
-    {"超级链接框2", kLink, 184, 14, 64, 24, true, false, "访问Tavenor", 0x0000ff},
-    {kCalling, kBrowser, 376, 120, 32, 24, false, false, "", -1},
-    {"超级链接框1", kLink, 352, 88, 32, 16, false, false, "", 0x0000ff},
-    {"按钮加号键", kButton, 16, 191, 48, 24, true, true, "+", -1},
-    {"透明标签3", kLabel, 12, 8, 176, 16, true, false, "中国手机号要在号码前加“+86”", 0xff0000},
-    {"透明标签2", kLabel, 10, 236, 177, 16, true, false, "每台电脑每天只能打一次、2分钟", 0x5830e0},
-    {"透明标签1", kLabel, 11, 221, 176, 16, true, false, "接通耳机或话筒，拨打电话免费", 0xc06000},
-    {"按钮10", kButton, 96, 186, 80, 32, true, true, "拨号", -1},
-    {"按钮井号键", kButton, 128, 159, 48, 24, true, true, "#", -1},
-    {"按钮米子键", kButton, 16, 159, 48, 24, true, true, "*", -1},
-    {"按钮0", kButton, 72, 159, 48, 24, true, true, "0", -1},
-    {"按钮9", kButton, 128, 127, 48, 24, true, true, "9", -1},
-    {"按钮8", kButton, 72, 127, 48, 24, true, true, "8", -1},
-    {"按钮7", kButton, 16, 127, 48, 24, true, true, "7", -1},
-    {"按钮6", kButton, 128, 95, 48, 24, true, true, "6", -1},
-    {"按钮5", kButton, 72, 95, 48, 24, true, true, "5", -1},
-    {"按钮4", kButton, 16, 95, 48, 24, true, true, "4", -1},
-    {"按钮3", kButton, 128, 63, 48, 24, true, true, "3", -1},
-    {"按钮2", kButton, 72, 63, 48, 24, true, true, "2", -1},
-    {"按钮1", kButton, 16, 63, 48, 24, true, true, "1", -1},
-    {"编辑框1", kEdit, 16, 32, 160, 24, true, true, "", 0x000000},
-};
-
-TEST_F(Window, ControlsStandWhereAndAsTheTableSays) {
-  QWidget* window = qt::LoadedWindow();
   const QImage drawn = window->grab().toImage();
-  const QColor ground = window->palette().color(QPalette::Window);
   const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   EXPECT_EQ(children.size(), std::ssize(kControls));
-  for (const ControlRow& row : kControls) {
-    SCOPED_TRACE(row.name);
-    QWidget* widget = qt::ControlWidget(row.name);
+  for (const auto& row : kControls) {
+    const auto& [name, kind, place, shown, focusable, caption, colour] = row;
+    SCOPED_TRACE(name);
+    QWidget* widget = qt::ControlWidget(name);
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(children.indexOf(widget), &row - kControls) << "in the window's order";
-    EXPECT_STREQ(widget->metaObject()->className(), row.kind);
-    const QRect place(row.left, row.top, row.width, row.height);
+    EXPECT_STREQ(widget->metaObject()->className(), kind);
     EXPECT_EQ(widget->geometry(), place);
-    // A browser box stays shown so that its page stays live.
-    EXPECT_EQ(widget->isVisible(), row.shown || row.kind == kBrowser);
-    EXPECT_EQ(widget->focusPolicy() != Qt::NoFocus, row.focusable);
-    const QString caption = QString::fromUtf8(row.caption);
+    EXPECT_EQ(widget->isVisible(), shown || kind == kBrowser);  // so that its page stays live
+    EXPECT_EQ(widget->focusPolicy() != Qt::NoFocus, focusable);
     EXPECT_EQ(widget->accessibleName(), caption.isEmpty() ? widget->objectName() : caption);
-    // What an edit box holds is the user's, not its caption.
-    if (row.kind != kEdit) {
-      EXPECT_EQ(widget->property("text").toString(), caption);
-    }
-    if (!caption.isEmpty()) {  // it fits, a push button's with a margin either side
-      const QFontMetrics metrics(widget->font());
-      const int room = widget->contentsRect().width() - (row.kind == kButton ? 8 : 0);
-      EXPECT_LE(metrics.horizontalAdvance(caption), room);
-      EXPECT_LE(metrics.height(), widget->contentsRect().height());
-    }
-    if (row.kind != kBrowser) {  // the edit box's ground is white; other colours are the window's
+    EXPECT_EQ(kind == kEdit ? caption : widget->property("text").toString(), caption);  // user's
+    const QFontMetrics metrics(widget->font());  // the caption fits, a button's with margins
+    const int room = widget->contentsRect().width() - (kind == kButton ? 8 : 0);
+    EXPECT_LE(metrics.horizontalAdvance(caption), room);
+    EXPECT_LE(caption.isEmpty() ? 0 : metrics.height(), widget->contentsRect().height());
+    if (kind != kBrowser) {  // the edit box's ground is white; other colours are the window's
       const QPalette colours = widget->palette(), own = window->palette();
-      const auto text = row.kind == kEdit ? QPalette::Text : QPalette::WindowText;
-      EXPECT_EQ(colours.color(text), row.text < 0 ? own.color(text) : QColor(QRgb(row.text)));
+      const auto role = kind == kEdit ? QPalette::Text : QPalette::WindowText;
+      EXPECT_EQ(colours.color(role), colour < 0 ? own.color(role) : QColor(QRgb(colour)));
       EXPECT_EQ(colours.color(QPalette::Base),
-                row.kind == kEdit ? QColor(Qt::white) : own.color(QPalette::Base));
+                kind == kEdit ? QColor(Qt::white) : own.color(QPalette::Base));
       EXPECT_EQ(colours.color(QPalette::Window), ground);
     }
-    if (row.kind == kLabel) {  // transparent: most of it shows the window behind it
+    if (kind == kLabel) {  // transparent: most of it shows the window behind it
       EXPECT_FALSE(widget->autoFillBackground());
       int behind = 0;
       for (int y = place.top(); y <= place.bottom(); ++y)
@@ -157,15 +142,11 @@ TEST_F(Window, ControlsStandWhereAndAsTheTableSays) {
   }
 }
 
-// Records what the user's browser is asked to open.
-class Opened : public QObject {
+struct Opened : QObject {  // what the user's browser is asked to open
   Q_OBJECT
-
  public:
+  Q_INVOKABLE void open(const QUrl& url) { addresses.append(url.toString()); }
   QStringList addresses;
-
- public slots:
-  void open(const QUrl& url) { addresses.append(url.toString()); }
 };
 
 TEST_F(Window, LinksOpenTheirPagesInTheUsersBrowserAndShowTheyWereVisited) {
@@ -188,20 +169,9 @@ TEST_F(Window, LinksOpenTheirPagesInTheUsersBrowserAndShowTheyWereVisited) {
                                            pages + "/partner/index.html?fromuid=20180818"}));
 }
 
-// Clicks the button with this caption.
-void Press(QChar key) {
-  for (auto* button : qt::LoadedWindow()->findChildren<QPushButton*>()) {
-    if (button->text() == key) QTest::mouseClick(button, Qt::LeftButton);
-  }
-}
-
 TEST_F(Window, DialPadKeysGoAtTheVeryEndKeepingTheSelection) {
   auto* number = qobject_cast<QLineEdit*>(qt::ControlWidget("编辑框1"));
-  const struct {
-    QString typed;
-    int from, length;  // selected before the keys
-    QString keys, expected;
-  } rows[] = {
+  const std::tuple<QString, int, int, QString, QString> rows[] = {
       {"", 0, 0, "138", "138"},
       {"8613", 0, 0, "+", "8613+"},
       {"+86", 0, 0, "+1+", "+86+1+"},
@@ -211,58 +181,50 @@ TEST_F(Window, DialPadKeysGoAtTheVeryEndKeepingTheSelection) {
       {"", 0, 0, "1234567890*#+", "1234567890*#+"},
       {"", 0, 0, QString(200, u'0'), QString(200, u'0')},
   };
-  for (const auto& row : rows) {
+  for (const auto& [typed, from, length, keys, expected] : rows) {
     number->clear();
     number->activateWindow();
     number->setFocus(Qt::MouseFocusReason);
-    QTest::keyClicks(number, row.typed);
-    number->setSelection(row.from, row.length);
-    for (QChar key : row.keys) Press(key);
-    EXPECT_EQ(number->text(), row.expected);
-    EXPECT_EQ(number->selectedText(), row.typed.mid(row.from, row.length))
-        << row.expected.toStdString();
+    QTest::keyClicks(number, typed);
+    number->setSelection(from, length);
+    for (QChar key : keys)
+      for (auto* button : qt::LoadedWindow()->findChildren<QPushButton*>())
+        if (button->text() == key) QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(number->text(), expected);
+    EXPECT_EQ(number->selectedText(), typed.mid(from, length)) << expected.toStdString();
   }
 }
 
 TEST_F(Window, BuiltInPagesLoadOfflineAndTheCallingPageStaysLive) {
-  const struct {
-    const char *box, *path, *element, *property, *expected;  // read once the page's scripts ran
-  } rows[] = {
-      {kCalling, "locale/cn/index.html", "#ext-gen69[type=button]", "textContent", "免费拨打"},
-      {kCalling, "locale/cn/index.html", "input#phone-number[type=text]", "name", "phone-number"},
-      {"超文本浏览框2", "partner/index.html", "#referral", "textContent", "推荐人：20180818"},
-      {"超文本浏览框3", "author/index.html", "h1", "textContent", "Quillo"},
+  const std::tuple<const char*, const char*, QString, const char*> rows[] = {
+      {kCalling, "locale/cn/index.html", "#ext-gen69[type=button]').textContent", "免费拨打"},
+      {kCalling, "locale/cn/index.html", "input#phone-number[type=text]').name", "phone-number"},
+      {"超文本浏览框2", "partner/index.html", "#referral').textContent", "推荐人：20180818"},
+      {"超文本浏览框3", "author/index.html", "h1').textContent", "Quillo"},
   };
-  const QString read = QStringLiteral("document.querySelector('%1').%2");
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.box);
-    // Once the box's own page has loaded: the empty document a view starts with is complete too.
-    const auto ready = [&] { return Evaluate(row.box, "location.protocol + document.readyState"); };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ready() == "file:complete"; }, 30000));
-    EXPECT_EQ(qt::ControlWidget(row.box)->property("url").toUrl().toLocalFile(),
-              qt::PagesFolder() + "/" + row.path);
-    EXPECT_EQ(Evaluate(row.box, read.arg(row.element, row.property)),
-              QString::fromUtf8(row.expected));
+  for (const auto& [box, path, read, expected] : rows) {
+    SCOPED_TRACE(box);
+    const auto state = [&] { return Evaluate(box, "location.protocol + document.readyState"); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == "file:complete"; }, 30000));  // not blank
+    EXPECT_EQ(qt::ControlWidget(box)->property("url").toUrl().toLocalFile(),
+              qt::PagesFolder() + "/" + path);
+    EXPECT_EQ(Evaluate(box, "document.querySelector('" + read), QString::fromUtf8(expected));
   }
   EXPECT_EQ(Evaluate(kCalling, "document.visibilityState"), "visible");
-  // Out of sight, a page's timers would be throttled to about one a second.
   Evaluate(kCalling, "window.ticks = 0; window.ticker = setInterval(() => ++window.ticks, 20)");
-  QTest::qWait(1000);
+  QTest::qWait(1000);  // out of sight, they would be throttled to about one a second
   EXPECT_GE(Evaluate(kCalling, "clearInterval(window.ticker); window.ticks").toInt(), 10);
-  // Drawn in software once painted, with no part of a GL driver in the process (tens of MiB).
+  // Drawn in software once painted: no toolkit GL glue, vendor GLX library or Mesa driver mapped.
   ASSERT_TRUE(qt::DrawsInSoftware());
   qt::ControlWidget("超文本浏览框2")->grab();
   std::ifstream maps("/proc/self/maps");
   const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
   ASSERT_FALSE(mapped.empty());
-  // The toolkit's GL glue, a vendor's GLX library, a Mesa driver.
-  for (const char* part : {"xcbglintegrations", "/libGLX_", "_dri.so"}) {
+  for (const char* part : {"xcbglintegrations", "/libGLX_", "_dri.so"})
     EXPECT_EQ(mapped.find(part), std::string::npos) << part;
-  }
 }
 
-// The runtime's services over a small window of its own, loaded for each test.
-class Runtime : public ::testing::Test {
+class Runtime : public ::testing::Test {  // a small window of its own for each test
  protected:
   void SetUp() override {
     LoadWindow(spec_);
@@ -297,7 +259,7 @@ class Runtime : public ::testing::Test {
   // clang-format on
 };
 
-TEST_F(Runtime, TextsGoInAndComeOutAsTheProgramsBytes) {
+TEST_F(Runtime, TextsHandlesAndEventsAnswerAsTheControlsAre) {
   EXPECT_EQ(ReadControlText("编辑框"), TextFromUtf8("起"));
   EXPECT_EQ(ReadControlText("标签"), TextFromUtf8("签"));
   for (const Text& text : {Text(), Text("+8613800138000"), TextFromUtf8("号码 abc"),
@@ -311,9 +273,7 @@ TEST_F(Runtime, TextsGoInAndComeOutAsTheProgramsBytes) {
   EXPECT_EQ(qt::ControlWidget("按钮")->property("text").toString(), QStringLiteral("拨"));
   WriteControlText("没有", "x");  // no such control
   EXPECT_EQ(ReadControlText("没有"), "");
-}
-
-TEST_F(Runtime, OnlyBrowserBoxesHaveWindowsAndAHiddenOneStaysShownOutOfSight) {
+  // Only browser boxes have windows; a hidden one stays shown, out of sight.
   EXPECT_EQ(ControlWindowHandle("按钮"), 0);
   EXPECT_EQ(ControlWindowHandle("没有"), 0);
   const std::int32_t box = ControlWindowHandle("浏览框");
@@ -323,9 +283,6 @@ TEST_F(Runtime, OnlyBrowserBoxesHaveWindowsAndAHiddenOneStaysShownOutOfSight) {
   EXPECT_TRUE(qt::ControlWidget("浏览框")->isVisible());
   EXPECT_FALSE(qt::ControlWidget("浏览框")->geometry().intersects(qt::LoadedWindow()->rect()));
   EXPECT_FALSE(qt::ControlWidget("隐藏标签")->isVisible());
-}
-
-TEST_F(Runtime, EventsReachTheirHandlersWithTheirArguments) {
   EXPECT_EQ(created_, Calls{{}});
   QTest::mouseClick(qt::ControlWidget("按钮"), Qt::LeftButton);
   EXPECT_EQ(clicks_, Calls{{}});
@@ -334,7 +291,24 @@ TEST_F(Runtime, EventsReachTheirHandlersWithTheirArguments) {
   EXPECT_EQ(presses_, (Calls{{5, 6, 1}}));
 }
 
-TEST_F(Runtime, PendingMessagesRunAndTheLoopReturnsOnceTheWindowIsClosed) {
+TEST_F(Runtime, TabSkipsTheUnseenTheLoopEndsWithTheWindowExitRunsEndRoutines) {
+  qt::LoadedWindow()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(qt::LoadedWindow()));
+  const std::tuple<Qt::Key, const char*, const char*> steps[] = {
+      {Qt::Key_Tab, "编辑框", "按钮"},
+      {Qt::Key_Tab, "按钮", "编辑框"},
+      {Qt::Key_Backtab, "编辑框", "按钮"},
+      {Qt::Key_Backtab, "按钮", "编辑框"}};
+  for (const auto& [key, from, to] : steps) {
+    qt::ControlWidget(from)->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(to)) << from;
+  }
+  // The browser box out of sight refuses the focus even when asked for it directly.
+  QWidget* box = qt::ControlWidget("浏览框");
+  box->setFocus(Qt::OtherFocusReason);
+  for (QWidget* part : box->findChildren<QWidget*>()) part->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget("编辑框"));
   bool ran = false;
   QTimer::singleShot(0, [&] { ran = true; });
   ProcessPendingMessages();
@@ -343,9 +317,6 @@ TEST_F(Runtime, PendingMessagesRunAndTheLoopReturnsOnceTheWindowIsClosed) {
   RunMessageLoop();
   EXPECT_FALSE(qt::LoadedWindow()->isVisible());
   RunMessageLoop();  // nothing shown: returns at once
-}
-
-TEST_F(Runtime, ExitRunsEndRoutinesOnceLatestFirstWhileControlsStillAnswer) {
   std::vector<Text> order;
   RegisterEndRoutine([&] { order.push_back("first " + ReadControlText("编辑框")); });
   RegisterEndRoutine([&] { order.push_back("second"); });
@@ -356,26 +327,6 @@ TEST_F(Runtime, ExitRunsEndRoutinesOnceLatestFirstWhileControlsStillAnswer) {
   EXPECT_EQ(order.size(), 2u);
 }
 
-TEST_F(Runtime, TabGoesRoundTheTabOrderPassingOverWhatCannotBeSeen) {
-  qt::LoadedWindow()->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(qt::LoadedWindow()));
-  // clang-format off
-  const struct { Qt::Key key; const char *from, *to; } steps[] = {
-      {Qt::Key_Tab, "编辑框", "按钮"}, {Qt::Key_Tab, "按钮", "编辑框"},
-      {Qt::Key_Backtab, "编辑框", "按钮"}, {Qt::Key_Backtab, "按钮", "编辑框"}};
-  // clang-format on
-  for (const auto& step : steps) {
-    qt::ControlWidget(step.from)->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(QApplication::focusWidget(), step.key);
-    EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(step.to)) << step.from;
-  }
-  // The browser box out of sight refuses the focus even when asked for it directly.
-  QWidget* box = qt::ControlWidget("浏览框");
-  box->setFocus(Qt::OtherFocusReason);
-  for (QWidget* part : box->findChildren<QWidget*>()) part->setFocus(Qt::OtherFocusReason);
-  EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget("编辑框"));
-}
-
 TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
   const QString pages = "file://" + qt::PagesFolder();
   const std::pair<const char*, QString> rows[] = {
@@ -383,14 +334,12 @@ TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
       {"locale/cn/index.html", pages + "/locale/cn/index.html"},
       {"partner/index.html?fromuid=42&x=1", pages + "/partner/index.html?fromuid=42&x=1"},
       {"", ""}};
-  for (const auto& [address, expected] : rows) {
+  for (const auto& [address, expected] : rows)
     EXPECT_EQ(qt::ResolveAddress(address).toString(), expected) << address;
-  }
 }
 
-// Run alone (gui.startup): the routine starts and ends the toolkit itself. The window manager
-// closes its window (WM_DELETE_WINDOW, as the close button sends): the operator lives once and
-// the end routine runs once, after the message loop has returned, while services still work.
+// Run alone (gui.startup): the window manager closes the window as its close button does; the
+// operator lives once, the end routine runs once, after the loop returned, with services working.
 TEST(StartUp, ClosingTheWindowEndsTheProgramCleanlyAndOnce) {
   if (QCoreApplication::instance() != nullptr) GTEST_SKIP() << "needs a process of its own";
   const int initialised = registry::CoInitializeCount();
@@ -405,9 +354,8 @@ TEST(StartUp, ClosingTheWindowEndsTheProgramCleanlyAndOnce) {
   std::thread closer([] {  // as soon as the window manager has the window
     const std::string close = std::string("wmctrl -c '") + kCaption + "'";
     int status = -1;
-    for (int i = 0; i < 600 && (status = std::system(close.c_str())) != 0; ++i) {
+    for (int i = 0; i < 600 && (status = std::system(close.c_str())) != 0; ++i)
       QThread::msleep(100);
-    }
     EXPECT_EQ(status, 0) << "wmctrl could not ask the window manager to close the window";
   });
   EXPECT_EQ(app::StartUp(), 0);
