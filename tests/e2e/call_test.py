@@ -1,6 +1,6 @@
 """The real program as a person drives it, read through the engine's remote debugging: Tab stops,
-the dial pad, the call button; served its calling page by Served, presses before it loads, framework
-pages, what pages may ask and a real WebRTC call.   Usage: call_test.py PROGRAM [SERVED_PROGRAM]"""
+the dial pad, the call button; served its calling page, presses before it loads, framework pages,
+what pages may ask and a real WebRTC call.   Usage: call_test.py PROGRAM [SERVED_PROGRAM]"""
 import http.server
 import json
 import os
@@ -22,39 +22,21 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 JS, NODE = "/usr/share/javascript/", "/usr/share/nodejs/"  # Debian's, at /lib/PATH
 
 
-class Served(http.server.ThreadingHTTPServer):
-    """The tests' web server on 127.0.0.1:PORT: folder, or a test's page at /index.html?...;
-    Debian's libraries at /lib/ and their path; a download; requests held while `held` is clear."""
-    daemon_threads = True
-
-    def __init__(self, folder):
-        self.page, self.held = None, threading.Event()
-        self.held.set()
-        super().__init__(("127.0.0.1", PORT), lambda *a: Handler(*a, directory=folder))
-        threading.Thread(target=self.serve_forever, daemon=True).start()
-
-    def close(self):
-        self.held.set()
-        self.shutdown()
-        self.server_close()
-
-
 class Handler(http.server.SimpleHTTPRequestHandler):
-    def answer(self, body, kind, *headers):
-        self.send_response(200)
-        for header in (("Content-Type", kind), ("Content-Length", str(len(body)))) + headers:
-            self.send_header(*header)
-        self.end_headers()
-        self.wfile.write(body)
+    """Serves a folder, Debian's libraries at /lib/PATH, a download at /download... and the
+    server's `page` at /index.html?...; each request held while the server's `held` is clear."""
 
     def do_GET(self):
         self.server.held.wait(timeout=60)
-        if self.path.startswith("/download"):
-            self.answer(b"f\n", "text/plain", ("Content-Disposition", "attachment; filename=f.txt"))
-        elif self.path.startswith("/index.html?") and self.server.page is not None:
-            self.answer(self.server.page.encode(), "text/html; charset=utf-8")
-        else:
-            super().do_GET()
+        download, page = self.path.startswith("/download"), self.server.page
+        if not download and not (self.path.startswith("/index.html?") and page is not None):
+            return super().do_GET()
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain" if download else "text/html; charset=utf-8")
+        if download:
+            self.send_header("Content-Disposition", "attachment; filename=f.txt")
+        self.end_headers()
+        self.wfile.write(b"f\n" if download else page.encode())
 
     def translate_path(self, path):
         return path[4:] if path.startswith("/lib/") else super().translate_path(path)
@@ -63,15 +45,13 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
-# Tab and Shift+Tab from the number box, all the way round, typing the round's digit at each
-# stop (only the number box shows it): (control, whether the partner page holds the focus).
+# Tab and Shift+Tab round the window from the number box, typing the round's digit at each stop.
 STOPS = [("number box", False)] + [(f"key {k}", False) for k in "123456789*0#+"] + [
-    ("call button", False), ("partner box", True)]
+    ("call button", False), ("partner box", True)]  # (control, the partner page has the focus)
 ROUNDS = [("Tab", "7", STOPS[1:] + STOPS[:1]), ("shift+Tab", "6", STOPS[::-1])]
 
-# Every framework page: dialled(n) records what the page would call; report() tells what it
-# dialled, what the input shows, what it heard from the first edit on (edits where they bubble
-# to, keys and focus where they start), its turn before the click (up to 99.5 ms), the focus.
+# report(): what the page dialled, the input's value, the events from the first edit on (edits
+# where they bubble to, others where they start), the click's lag after change (to 99.5 ms), focus.
 RECORDER = """<script>
 var heard = [], at = {}, data = document.documentElement.dataset;
 function dialled(number) {
@@ -90,41 +70,37 @@ FIELDS = ('<input type="text" id="phone-number" {}>'
           '<button type="button" id="ext-gen69" {}>call</button>')
 FIELD = "document.getElementById('phone-number')"
 CLICK = "document.getElementById('ext-gen69').addEventListener('click', () => dialled("
-# Told as typing tells: input, then change, both bubbling to the document, no key or focus event.
-TYPED = ["input phone-number bubbles", "change phone-number bubbles", "click"]
-# (row, libraries, the page's body or "" for the plain fields, its script, what the input shows
-# at the click); each page dials NUMBER.
+# (row, libraries, the page's body or "" for FIELDS, its script[, the value at the click if not
+# NUMBER]); every row dials NUMBER as if typed: input, then change, both bubbling, no key or focus.
 FRAMEWORKS = [
     ("jQuery handlers on input and change", [JS + "jquery/jquery.min.js"], "", "var number = '';"
      " $('#phone-number').on('input change', function () { number = $(this).val(); });"
-     " $('#ext-gen69').on('click', () => dialled(number));", NUMBER),
+     " $('#ext-gen69').on('click', () => dialled(number));"),
     ("Vue 2 v-model", [JS + "vue/vue.min.js"],
      '<div id="app">' + FIELDS.format('v-model="number"', '@click="dial"') + "</div>",
-     "new Vue({el: '#app', data: {number: ''}, methods: {dial() { dialled(this.number); }}});",
-     NUMBER),
+     "new Vue({el: '#app', data: {number: ''}, methods: {dial() { dialled(this.number); }}});"),
     ("AngularJS ng-model", [JS + "angular.js/angular.min.js"],
      '<div ng-app="dial" ng-controller="Dial as d">' +
      FIELDS.format('ng-model="d.number"', 'ng-click="d.dial()"') + "</div>",
      "angular.module('dial', []).controller('Dial', function () {"
-     " this.number = ''; this.dial = () => dialled(this.number); });", NUMBER),
+     " this.number = ''; this.dial = () => dialled(this.number); });"),
     ("React 18 controlled input", [NODE + "react/umd/react.production.min.js",
                                    NODE + "react-dom/umd/react-dom.production.min.js"],
      '<div id="root"></div>', "function App() { const [number, set] = React.useState(''),"
      " e = React.createElement; return e('div', null, e('input', {type: 'text',"
      " id: 'phone-number', value: number, onChange: event => set(event.target.value)}),"
      " e('button', {type: 'button', id: 'ext-gen69', onClick: () => dialled(number)}, 'call')); }"
-     " ReactDOM.createRoot(document.getElementById('root')).render(React.createElement(App));",
-     NUMBER),
+     " ReactDOM.createRoot(document.getElementById('root')).render(React.createElement(App));"),
     ("a model that takes the input 50 ms late", [], "", "var number = ''; " + FIELD +
      ".addEventListener('input', e => setTimeout(() => { number = e.target.value; }, 50));" +
-     CLICK + "number));", NUMBER),
-    ("the value read at the click", [], "", CLICK + FIELD + ".value));", NUMBER),
+     CLICK + "number));"),
+    ("the value read at the click", [], "", CLICK + FIELD + ".value));"),
     ("a change handler that rewrites the value", [], "", FIELD + ".addEventListener('change', e =>"
      " e.target.value = e.target.value.replace(/^(\\+\\d\\d)(\\d{3})(\\d{4})/, '$1 $2 $3 '));" +
      CLICK + FIELD + ".value.replace(/ /g, '')));", "+86 138 0013 8000"),
 ]
 
-# What pages may ask, each as a page script: a promise that is kept when granted.
+# What pages may ask, as page scripts whose promise is kept when granted.
 MEDIA = "navigator.mediaDevices.getUserMedia({%s}).then(s => s.getTracks().map(t => t.stop()))"
 REQUESTS = {
     "microphone": MEDIA % "audio: true", "camera": MEDIA % "video: true",
@@ -137,34 +113,29 @@ REQUESTS = {
     "midi": "navigator.requestMIDIAccess({sysex: true})",
     "pointer lock": "new Promise((ok, no) => { document.onpointerlockchange = ok;"
                     " document.onpointerlockerror = no; document.body.requestPointerLock(); })",
-    "full screen": "document.documentElement.requestFullscreen()",
-}
-# (request, page, before or after the first press, answer within 2 s). Only the calling page's
-# microphone is not refused: it waits for the press, then is granted.
+    "full screen": "document.documentElement.requestFullscreen()"}
+# (request, page, before or after the first press, answer within 2 s): all refused but the calling
+# page's microphone, which waits for the press, then is granted.
 PERMISSIONS = [(r, p, when, "refused") for r in REQUESTS for p in ("calling", "partner")
                for when in ("before", "after") if (r, p) != ("microphone", "calling")] + [
     ("microphone", "calling", "before", "waits"), ("microphone", "calling", "after", "granted")]
-# New windows and downloads, (way, page, whether the user's browser gets it): only what the user
-# asked for, from the page in sight.
+# New windows and downloads: the user's browser gets only what the user asked for from the partner.
 LINK = "Object.assign(document.createElement('a'), {href: url, %s}).click()"
 OPENS = {"window.open": "window.open(url)", "window.open with no click": "window.open(url)",
          "link to _blank": LINK % "target: '_blank'", "download": LINK % "download: 'f.txt'"}
-HANDED = [(way, page, page == "partner" and "no click" not in way) for way in OPENS
-          for page in ("calling", "partner")]
 # Page messages: (page, script, keys of the answer, typed text, what the page gets back).
 TEXT = '<b>粗</b> & "引号"\n第二行 <i>x</i>'
-MESSAGES = [
-    ("calling", "alert(T)", "Return", "", None),
-    ("partner", "confirm(T)", "Return", "", True),
-    ("partner", "confirm(T)", "Escape", "", False),
-    ("calling", "prompt(T, '默认')", "Return", "", "默认"),
-    ("partner", "prompt(T, '默认')", "Return", "+8613800138000", "+8613800138000"),
-    ("calling", "prompt(T, '默认')", "Escape", "", None),
-]
+MESSAGES = [("calling", "alert(T)", "Return", "", None),
+            ("partner", "confirm(T)", "Return", "", True),
+            ("partner", "confirm(T)", "Escape", "", False),
+            ("calling", "prompt(T, '默认')", "Return", "", "默认"),
+            ("partner", "prompt(T, '默认')", "Return", "+8613800138000", "+8613800138000"),
+            ("calling", "prompt(T, '默认')", "Escape", "", None)]
 
 
 def stop(process):
-    process.terminate()
+    if process.poll() is None:
+        os.killpg(process.pid, signal.SIGTERM)
     process.wait()
 
 
@@ -192,6 +163,21 @@ class CallTest(unittest.TestCase):
                  and partner.evaluate("document.readyState === 'complete'"))
         return calling, partner
 
+    def serve(self, folder):
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", PORT),
+                                                 lambda *a: Handler(*a, directory=folder))
+        server.daemon_threads, server.page, server.held = True, None, threading.Event()
+        server.held.set()
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.addCleanup(lambda: (server.held.set(), server.shutdown(), server.server_close()))
+        return server
+
+    def spawn(self, *command, **options):  # ended at the test's end, and its children
+        process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   start_new_session=True, **options)
+        self.addCleanup(stop, process)
+        return process
+
     def test_dial_pad_call_button_and_tab_stops(self):
         dialer = self.start(sys.argv[1])
         calling, partner = self.loaded(dialer)
@@ -203,26 +189,23 @@ class CallTest(unittest.TestCase):
         self.assertEqual(dialer.number_box(), NUMBER)
         for key, digit, stops in ROUNDS:
             for control, partner_focused in stops:
-                dialer.key(key)
-                dialer.key(digit)
+                dialer.key(key, digit)
                 focus = [page.evaluate("document.hasFocus()") for page in (partner, calling)]
                 self.assertEqual((focus, page_state(calling)["value"]),
                                  ([partner_focused, False], NUMBER), f"{key} to the {control}")
             self.assertEqual(dialer.number_box(), digit, key)  # it replaced the selected text
-        # A page script asks for the focus, then the window is activated again.
+        # A page script takes the focus, then the window is minimised and activated again.
         calling.evaluate(FIELD + ".focus(), 1")
         dialer.key("8")
-        xdotool("windowminimize", dialer.window)
-        time.sleep(0.3)
-        xdotool("windowactivate", "--sync", dialer.window)
-        time.sleep(0.3)
+        for action in ("windowminimize", "windowactivate"):
+            xdotool(action, "--sync", dialer.window)
+            time.sleep(0.3)
         dialer.key("9")
         self.assertEqual((page_state(calling)["value"], dialer.number_box()), (NUMBER, "89"))
 
     @unittest.skipIf(len(sys.argv) < 3, "no served program")
     def test_framework_pages_hear_the_number_as_typing(self):
-        self.addCleanup((server := Served(built_in_calling_page(sys.argv[1]))).close)
-        server.held.clear()
+        (server := self.serve(built_in_calling_page(sys.argv[1]))).held.clear()
         dialer = self.start(sys.argv[2])
         dialer.dial(NUMBER)
         dialer.click(CALL_BUTTON)
@@ -233,7 +216,8 @@ class CallTest(unittest.TestCase):
         server.held.set()
         calling, _ = self.loaded(dialer)
         self.assertEqual(page_state(calling), {"title": "ready", "value": "", "clicks": 0})
-        for number, (row, libraries, body, script, shows) in enumerate(FRAMEWORKS):
+        typed = ["input phone-number bubbles", "change phone-number bubbles", "click"]
+        for number, (row, libraries, body, script, *shows) in enumerate(FRAMEWORKS):
             with self.subTest(row):
                 server.page = (f'<!doctype html><meta charset="utf-8">{RECORDER}' + "".join(
                     f'<script src="/lib{path}"></script>' for path in libraries) +
@@ -243,7 +227,8 @@ class CallTest(unittest.TestCase):
                          and page_loaded(calling))
                 dialer.click(CALL_BUTTON)
                 wait_for(lambda: page_state(calling)["clicks"] == 1)
-                self.assertEqual(calling.evaluate("report()"), [NUMBER, shows, TYPED, 99.5, "BODY"])
+                self.assertEqual(calling.evaluate("report()"),
+                                 [NUMBER, (shows or [NUMBER])[0], typed, 99.5, "BODY"])
         dialer.key("space")  # the keyboard focus stayed on the call button
         wait_for(lambda: page_state(calling)["clicks"] == 2)
         dialer.click(CALL_BUTTON)  # its page still has its turn when the window closes
@@ -253,16 +238,13 @@ class CallTest(unittest.TestCase):
         where = self.enterContext(tempfile.TemporaryDirectory())
         handed, pulse = os.path.join(where, "handed"), f"unix:{where}/native"
         open(handed, "w").close()
-        # A sound server of the test's own, whose only sink is a null sink.
-        sound = subprocess.Popen(
-            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-             "--load=module-null-sink sink_name=quillo",
-             f"--load=module-native-protocol-unix socket={where}/native auth-anonymous=1"],
-            env=dict(os.environ, HOME=where, XDG_RUNTIME_DIR=where, PULSE_RUNTIME_PATH=where),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(stop, sound)
+        self.spawn("pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",  # a null sink only
+                   "--use-pid-file=no", "--load=module-null-sink sink_name=quillo",
+                   f"--load=module-native-protocol-unix socket={where}/native auth-anonymous=1",
+                   env=dict(os.environ, HOME=where, XDG_RUNTIME_DIR=where,
+                            PULSE_RUNTIME_PATH=where))
         wait_for(lambda: run("pactl", "--server", pulse, "info").returncode == 0)
-        self.addCleanup(Served(built_in_calling_page(sys.argv[1])).close)
+        self.serve(built_in_calling_page(sys.argv[1]))
         # support/browser stands in for the user's browser: it notes each address it is handed.
         browser = os.path.join(HERE, "..", "support", "browser")
         dialer = self.start(sys.argv[2], PATH=browser + os.pathsep + os.environ["PATH"],
@@ -272,10 +254,9 @@ class CallTest(unittest.TestCase):
         asked = {}  # every request so far: (page, its answer by now)
         for when_asked in ("before", "after"):
             if when_asked == "after":  # the first press, whose tones are heard out of sight
-                recorder = subprocess.Popen(["parec", "--server", pulse, "-d", "quillo.monitor",
-                                             "--format=s16le", "--rate=44100", "--channels=1",
-                                             f"{where}/monitor.raw"])
-                self.addCleanup(stop, recorder)
+                recorder = self.spawn("parec", "--server", pulse, "-d", "quillo.monitor",
+                                      "--format=s16le", "--rate=44100", "--channels=1",
+                                      f"{where}/monitor.raw")
                 dialer.click(CALL_BUTTON)
                 asked["microphone from the calling page before the press"] = ("calling", "granted")
             for request, page, when, expected in PERMISSIONS:
@@ -290,13 +271,14 @@ class CallTest(unittest.TestCase):
             for name, (page, expected) in asked.items():
                 self.assertEqual(pages[page].evaluate(f"answers[{name!r}]"), expected, name)
 
-        for way, page, handed_over in HANDED:
+        for way, page in ((way, page) for way in OPENS for page in ("calling", "partner")):
             url = f"http://127.0.0.1:{PORT}/{way.replace(' ', '-')}-{page}"
             pages[page].call("Runtime.evaluate", userGesture="no click" not in way,
                              expression=f"(url => {OPENS[way]})({url!r}), 1")
             time.sleep(1)
             with open(handed) as log:
-                self.assertEqual(url in log.read().split(), handed_over, f"{way} from the {page}")
+                self.assertEqual(url in log.read().split(),
+                                 page == "partner" and "no click" not in way, f"{way} from {page}")
             self.assertEqual(messages(dialer.window), [])
         stop(recorder)
         stat = run("sox", "-t", "raw", "-r", "44100", "-e", "signed", "-b", "16", "-c", "1",
@@ -308,12 +290,8 @@ class CallTest(unittest.TestCase):
             box = wait_for(lambda: messages(dialer.window), timeout=2)[0]
             over = run("xprop", "-id", box, "WM_TRANSIENT_FOR").stdout.split()[-1]
             owner = xdotool("getwindowname", box)
-            xdotool("windowactivate", "--sync", box)
-            if typed:
-                xdotool("key", "ctrl+a")
-                xdotool("type", typed)
-            xdotool("key", "shift+Tab", "ctrl+a", "ctrl+c")
-            time.sleep(0.2)
+            xdotool("windowactivate", "--sync", box, "key", "ctrl+a", *(typed and ["type", typed]))
+            xdotool("key", "shift+Tab", "ctrl+a", "ctrl+c", "sleep", "0.2")  # nothing after 'type'
             text = run("xclip", "-selection", "clipboard", "-o").stdout
             xdotool("key", keys)
             return owner, int(over, 16) == int(dialer.window), text
@@ -354,7 +332,7 @@ class CallTest(unittest.TestCase):
         where, port = self.enterContext(tempfile.TemporaryDirectory()), free_port()
         subprocess.run(["sox", "-n", "-r", "48000", "-b", "16", "-c", "1", f"{where}/tone.wav",
                         "synth", "30", "sine", "440", "gain", "-6"], check=True)
-        self.addCleanup(Served(os.path.join(HERE, "call_service")).close)
+        self.serve(os.path.join(HERE, "call_service"))
         callee = subprocess.Popen(
             ["chromium-headless-shell", "--no-sandbox", f"--user-data-dir={where}/callee",
              "--autoplay-policy=no-user-gesture-required", "--allow-loopback-in-peer-connection",
@@ -366,6 +344,7 @@ class CallTest(unittest.TestCase):
             "--use-fake-device-for-media-stream --allow-loopback-in-peer-connection"
             f" --use-file-for-fake-audio-capture={where}/tone.wav"))
         calling, _ = self.loaded(dialer)
+        self.addCleanup(lambda: print("the call got to:", calling.evaluate("document.title")))
         answering = cdp.Page(wait_for(lambda: cdp.pages(port))[0]["webSocketDebuggerUrl"])
         self.addCleanup(answering.close)
         dialer.dial(NUMBER)
@@ -378,6 +357,7 @@ class CallTest(unittest.TestCase):
         self.assertEqual((heard.get("number"), calling.evaluate("document.title")),
                          (NUMBER, "connected"))
         self.assertLessEqual(abs(heard["bin"] - 440 / heard["binWidth"]), 1, heard)
+
 
 if __name__ == "__main__":
     run_tests()

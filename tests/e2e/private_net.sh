@@ -1,6 +1,5 @@
 #!/bin/sh
-# Runs a command in a network of its own: loopback and a pair of virtual interfaces, which give a
-# WebRTC call a host address (it never offers loopback) while nothing it sends can leave.
+# Runs a command in a network of its own, with a veth pair: a host address for WebRTC, no way out.
 set -e
 [ "${QUILLO_PRIVATE_NET:-}" = 1 ] || QUILLO_PRIVATE_NET=1 exec unshare --net "$0" "$@"
 ip link add quillo0 type veth peer name quillo1
