@@ -19,8 +19,7 @@ LATER_THAN_ES5 = {
     "trailing comma (a syntax error in modes 7 and 8)": r",\s*[}\]]",
 }
 MODES = range(7, 12)
-# The modes that have a member (Microsoft's document-mode lists; Wine's
-# dlls/mshtml/tests/documentmode.js records them on Windows).
+# The modes that have a member (as Wine's dlls/mshtml/tests/documentmode.js records them).
 MEMBERS = {member: modes for modes, names in [
     (range(9, 12), "addEventListener removeEventListener dispatchEvent preventDefault "
                    "stopPropagation textContent getElementsByClassName forEach map filter "
@@ -41,8 +40,7 @@ def closing(code, start):
 
 
 def unguarded(code, member):
-    """The lines that use member outside a test for it: an if's condition that names member
-    or the statement it governs, a typeof, an || fallback."""
+    """The lines using member outside an if naming it, a typeof or an || fallback."""
     guarded = []
     for found in re.finditer(r"\bif\s*\(", code):
         end = closing(code, found.end() - 1)
@@ -58,10 +56,8 @@ def unguarded(code, member):
             yield code.count("\n", 0, use.start()) + 1
 
 
-failures = []
 pages = sorted(pathlib.Path(sys.argv[1]).rglob("*.html"))
-if not pages:
-    failures.append("no pages in " + sys.argv[1])
+failures = [] if pages else ["no pages in " + sys.argv[1]]
 for page in pages:
     text = page.read_text(encoding="utf-8")
     if not META.search(text):

@@ -1,9 +1,8 @@
 // quillo.exe seen from outside under Wine: "FAIL: ..." for each difference from MainWindow's
-// table. Commands: resources, window DPI, keys, text TEXT, tab (each described below).
+// table. Commands: resources EXE, window DPI, keys, text TEXT, tab (each described below).
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <set>
 #include <string>
@@ -28,12 +27,11 @@ std::string Utf8(std::wstring_view wide) {
 }
 
 bool Check(bool good, const std::string& what) {
-  if (!good) std::printf("FAIL: %s\n", what.c_str());
-  failures += good ? 0 : 1;
+  if (!good && ++failures) std::printf("FAIL: %s\n", what.c_str());
   return good;
 }
 
-// Reads now() until it gives expected, for two seconds at most, as the input is handled.
+// now() once it gives expected, or after two seconds, as the input is handled.
 std::string Await(const std::function<std::string()>& now, std::string_view expected) {
   std::string got;
   for (int waited = 0; (got = now()) != expected && waited < 2000; waited += 20) Sleep(20);
@@ -49,9 +47,7 @@ std::string TextOf(HWND window) {
 }
 
 // The runtime numbers the controls from 100 in the table's order.
-HWND Control(HWND program, size_t index) {
-  return GetDlgItem(program, 100 + static_cast<int>(index));
-}
+HWND Control(HWND program, size_t i) { return GetDlgItem(program, 100 + static_cast<int>(i)); }
 
 RECT PlaceIn(HWND program, HWND window) {
   RECT at{};
@@ -60,8 +56,8 @@ RECT PlaceIn(HWND program, HWND window) {
   return at;
 }
 
-// The icon: a 32-bit image with alpha (clear corners, an opaque face) of each size, no size
-// twice. The group: its count at 4, then entries of 14 bytes: width at 0, bits at 6, id at 12.
+// One 32-bit image with alpha (clear corners, an opaque face) per size. The group: its count at
+// 4, then entries of 14 bytes: width at 0, bits at 6, id at 12.
 void CheckIcons(HMODULE program) {
   HRSRC found = FindResourceW(program, Wide(MainWindow().icon).c_str(), MAKEINTRESOURCEW(14));
   if (!Check(found != nullptr, "no icon group named after the window's icon")) return;
@@ -78,15 +74,12 @@ void CheckIcons(HMODULE program) {
       continue;
     const auto* header =
         static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(program, image)));
-    const auto* pixels = reinterpret_cast<const BYTE*>(header + 1);
-    bool clear = false, opaque = false;
-    for (int p = 0; p < size * size && header->biBitCount == 32; ++p) {
-      clear = clear || pixels[p * 4 + 3] == 0;
-      opaque = opaque || pixels[p * 4 + 3] == 255;
-    }
+    std::set<BYTE> alpha;
+    for (int p = 0; p < size * size && header->biBitCount == 32; ++p)
+      alpha.insert(reinterpret_cast<const BYTE*>(header + 1)[p * 4 + 3]);
     Check(word(entry + 6) == 32 && header->biSize == sizeof(BITMAPINFOHEADER) &&
               header->biBitCount == 32 && header->biWidth == size && header->biHeight == 2 * size &&
-              clear && opaque,
+              alpha.contains(0) && alpha.contains(255),
           label + " is not a 32-bit bitmap of its size with alpha");
   }
   Check(sizes == std::multiset<int>{16, 24, 32, 48, 64, 72, 96, 128},
@@ -120,8 +113,9 @@ void CheckVersion(const std::wstring& file) {
       {L"CompanyName", L""},
       {L"LegalCopyright", L""}};
   for (const auto& [name, expected] : kStrings) {
-    const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
-    const std::wstring got = query(path) ? static_cast<wchar_t*>(value) : L"";
+    const std::wstring got = query(std::wstring(L"\\StringFileInfo\\080404b0\\") + name)
+                                 ? static_cast<wchar_t*>(value)
+                                 : L"";
     Check(expected.empty() ? !got.empty() : got == expected,
           "version string " + Utf8(name) + " is \"" + Utf8(got) + "\"");
   }
@@ -139,42 +133,34 @@ void CheckWindow(HWND program, int screenDpi) {
         "client area " + std::to_string(client.right) + "x" + std::to_string(client.bottom));
   const LONG_PTR style = GetWindowLongPtrW(program, GWL_STYLE);
   Check(!(style & WS_MAXIMIZEBOX) && !(style & WS_THICKFRAME), "the window can be resized");
-  // The window class of each kind of control, in ControlKind's order.
+  // One control as seen: class, place and size, shown or not, text (a browser box: filled).
+  const auto seen = [](std::string_view type, RECT r, bool shown, std::string_view text) {
+    return std::string(type) + " at " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
+           (shown ? " '" : " hidden '") + std::string(text) + "'";
+  };
   constexpr const char* kClasses[] = {"Edit", "Button", "QuilloLink", "Static", "QuilloBrowserBox"};
   for (size_t i = 0; i < spec.controls.size(); ++i) {
-    const quillo::ControlSpec& control = spec.controls[i];
-    const std::string name(control.name);
+    const quillo::ControlSpec& c = spec.controls[i];
     HWND child = Control(program, i);
-    if (!Check(child != nullptr, name + " is missing")) continue;
     char type[64] = {};
     GetClassNameA(child, type, 64);
-    Check(std::string_view(type) == kClasses[static_cast<int>(control.kind)],
-          name + " is a " + type);
     const RECT at = PlaceIn(program, child);
-    const RECT want{scale(control.left), scale(control.top),
-                    scale(control.left) + scale(control.width),
-                    scale(control.top) + scale(control.height)};
-    Check(EqualRect(&at, &want),
-          name + " stands at " + std::to_string(at.left) + "," + std::to_string(at.top) + " " +
-              std::to_string(at.right - at.left) + "x" + std::to_string(at.bottom - at.top));
-    // A browser box out of sight stays a shown window, so that its page runs.
-    const bool browser = control.kind == ControlKind::BrowserBox;
-    Check((IsWindowVisible(child) != FALSE) == (control.shown || browser),
-          name + ": wrong visibility");
-    if (!browser) {
-      Check(TextOf(child) == control.caption, name + " reads " + TextOf(child));
-      continue;
-    }
-    // The browser control, active in place below the box, fills it.
-    HWND inner = FindWindowExW(child, nullptr, L"Shell Embedding", nullptr);
-    const RECT place = PlaceIn(program, inner);
-    Check(inner != nullptr && EqualRect(&place, &at),
-          name + " holds no browser control that fills it");
+    const RECT want{scale(c.left), scale(c.top), scale(c.left) + scale(c.width),
+                    scale(c.top) + scale(c.height)};
+    // A browser box out of sight stays shown, so that its page runs; the browser control,
+    // active in place below the box, fills it.
+    const bool browser = c.kind == ControlKind::BrowserBox;
+    const RECT inner = PlaceIn(program, FindWindowExW(child, nullptr, L"Shell Embedding", nullptr));
+    const std::string text = browser ? (EqualRect(&inner, &at) ? "filled" : "") : TextOf(child);
+    const std::string got = seen(type, at, IsWindowVisible(child), text);
+    const std::string wanted = seen(kClasses[static_cast<int>(c.kind)], want, c.shown || browser,
+                                    browser ? "filled" : c.caption);
+    Check(got == wanted, std::string(c.name) + " is " + got + ", not " + wanted);
   }
 }
 
-// From the first stop, Tab round the window and back to it, then Shift+Tab to the last stop,
-// the keys going through the system's input queue.
+// Tab (through the input queue) from the first stop round to it, then Shift+Tab to the last.
 void CheckTab(HWND program) {
   const auto& controls = MainWindow().controls;
   const auto focused = [&]() -> std::string {  // the control with the focus, or ""
@@ -209,15 +195,12 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "", argument = argc > 2 ? argv[2] : "";
   Check(std::set<std::string>{"resources", "window", "keys", "text", "tab"}.contains(command),
         "no command '" + command + "'");
-  // resources: the icon and version block of quillo.exe beside this program.
+  // resources EXE: the icon and version block of the program file EXE.
   if (command == "resources") {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring file = self;
-    file = file.substr(0, file.find_last_of(L'\\') + 1) + L"quillo.exe";
+    const std::wstring file = Wide(argument);
     HMODULE program = LoadLibraryExW(file.c_str(), nullptr,
                                      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (Check(program != nullptr, "cannot open " + Utf8(file))) CheckIcons(program);
+    if (Check(program != nullptr, "cannot open " + argument)) CheckIcons(program);
     FreeLibrary(program);
     CheckVersion(file);
     return failures == 0 ? 0 : 1;
@@ -231,15 +214,14 @@ int main(int argc, char** argv) {
   const auto& controls = MainWindow().controls;
   for (size_t i = 0; i < controls.size(); ++i) {
     const ControlKind kind = controls[i].kind;
+    RECT at{};
+    GetWindowRect(Control(program, i), &at);
     if (command == "keys" &&
-        (kind == ControlKind::Button || (kind == ControlKind::HyperlinkBox && controls[i].shown))) {
-      RECT at{};
-      GetWindowRect(Control(program, i), &at);
+        (kind == ControlKind::Button || (kind == ControlKind::HyperlinkBox && controls[i].shown)))
       std::printf("%s %ld %ld\n", std::string(controls[i].caption).c_str(),
                   (at.left + at.right) / 2, (at.top + at.bottom) / 2);
-    } else if (command == "text" && controls[i].name == quillo::app::kNumberBox) {
+    if (command == "text" && controls[i].name == quillo::app::kNumberBox)
       std::printf("%s\n", Await([&] { return TextOf(Control(program, i)); }, argument).c_str());
-    }
   }
   return failures == 0 ? 0 : 1;
 }
