@@ -176,10 +176,8 @@ class RegistryWindows : public WindowsUnderTest {
   std::int32_t Destroyed() override { return RegistryWindow("Gone").handle(); }
   std::int32_t BrowserBefore() override { return browserBefore_.outer(); }
   bool Holds(const AutomationObject& document, Held page) override {
-    FakePage* dom = page == Held::kFirstPage    ? &first_
-                    : page == Held::kSecondPage ? &second_
-                    : page == Held::kPageBefore ? &before_
-                                                : nullptr;
+    FakePage* const pages[] = {nullptr, &first_, &second_, &before_};  // in Held's order
+    FakePage* dom = pages[static_cast<int>(page)];
     return dom == nullptr ? document.IsEmpty() : document.get() == dom->Document().get();
   }
   int LiveReferences() override {

@@ -42,15 +42,9 @@ TEST(TextTest, Gb18030ConvertsBothWaysAndReplacesWhatIsNoCharacter) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    if (row.ways != kBytesOnly) {
-      EXPECT_EQ(TextFromUtf16(row.utf16), row.bytes);
-    }
-    if (row.ways != kUtf16Only) {
-      EXPECT_EQ(TextToUtf16(row.bytes), row.utf16);
-    }
-    if (row.ways == kBoth) {
-      EXPECT_EQ(TextFromUtf8(TextToUtf8(row.bytes)), row.bytes);
-    }
+    EXPECT_EQ(row.ways == kBytesOnly ? row.bytes : TextFromUtf16(row.utf16), row.bytes);
+    EXPECT_EQ(row.ways == kUtf16Only ? row.utf16 : TextToUtf16(row.bytes), row.utf16);
+    EXPECT_EQ(row.ways != kBoth ? row.bytes : TextFromUtf8(TextToUtf8(row.bytes)), row.bytes);
   }
 }
 

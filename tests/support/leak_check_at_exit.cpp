@@ -1,5 +1,4 @@
-// Has LeakSanitizer's check at exit, which runs after every other exit handler, see the
-// process as it was: every real leak and nothing else.
+// LeakSanitizer's check at exit sees every real leak and nothing else.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -7,14 +6,12 @@
 #include <fstream>
 #include <string>
 
-// Every shared library stays loaded until the process ends, so memory that only Qt's and
-// Mesa's plugins and drivers still point to does not look leaked.
+// Libraries stay loaded, so what only Qt's and Mesa's plugins and drivers point to is no leak.
 extern "C" int dlclose(void*) { return 0; }
 
 namespace {
 
-// The toolkit's D-Bus and X event threads free their bookkeeping in thread-local destructors
-// after their owners stop waiting for them; the check waits until they have gone.
+// The toolkit's D-Bus and X event threads free their bookkeeping as they end: wait for them.
 void WaitForToolkitThreads() {
   for (int waited = 0; waited < 2000; ++waited, usleep(1000)) {
     bool running = false;
@@ -28,8 +25,7 @@ void WaitForToolkitThreads() {
   }
 }
 
-// Registered before main, so it runs after the exit handlers of everything the toolkit
-// creates later, and before the sanitizer's, which was registered first of all.
+// Registered before main: runs after the toolkit's exit handlers, before the sanitizer's.
 [[maybe_unused]] const int registered = std::atexit(WaitForToolkitThreads);
 
 }  // namespace
