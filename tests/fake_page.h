@@ -90,12 +90,8 @@ class FakePage {
   };
   using Kind = Node::Kind;
 
-  explicit FakePage(const std::vector<PageElement>& elements = {},
-                    [[maybe_unused]] int documentMode = 11)
-#ifdef _WIN32
-      : mode_(documentMode)
-#endif
-  {
+  explicit FakePage(const std::vector<PageElement>& elements = {}, int documentMode = 11)
+      : mode_(documentMode) {
     document_ = Make(Node(*this, Kind::kDocument));
     body_ = Make(Node(*this, Kind::kElement));
     body_->data.tag = "body";
@@ -172,12 +168,10 @@ class FakePage {
     return Make(std::move(all));
   }
   bool Put(Node& node, std::string_view name, const Value& value) {
-    if (Rejects(name) || name != "value" || !node.Is({"input", "button", "textarea"})) {
-      return false;
-    }
     const auto* text = std::get_if<Text>(&value);
-    // A file input takes no text but the empty one.
-    if (!text || (!text->empty() && node.Is({"input"}) && Lower(node.data.type) == "file")) {
+    // Only a control's value takes a text, and a file input's only the empty one.
+    if (Rejects(name) || name != "value" || !node.Is({"input", "button", "textarea"}) || !text ||
+        (!text->empty() && node.Is({"input"}) && Lower(node.data.type) == "file")) {
       return false;
     }
     node.value = *text;
@@ -260,9 +254,9 @@ class FakePage {
   std::function<void(int)> onItem_;
   int live_ = 0, calls_ = 0;
   bool overReleased_ = false;
+  const int mode_;  // the browser control's document mode, which the IDispatch face follows
 #ifdef _WIN32
   friend class ComFace;
-  const int mode_;
   std::vector<std::shared_ptr<IDispatch>> faces_;
   std::vector<std::string> eventCalls_;
   bool releasedWithoutCom_ = false;

@@ -34,13 +34,15 @@ inline void PrintTo(const OperatorCase& c, std::ostream* out) { *out << c.name; 
 inline std::vector<OperatorCase> OperatorCases() {
   using enum Action;
   const std::string p = "phone-number", dial = "ext-gen69", boxes = "text|password|file";
-  const PageElement a{"input", "text", "a", "a", "a"}, b{"input", "text", "b", "b", "b"};
-  // Elements as {tag, type, name, id, title}.
+  // Elements as {tag, type, name, id, title}; tx(name, id, title) is a text input.
+  const auto tx = [](std::string name, std::string id = "", std::string title = "") {
+    return PageElement{"input", "text", std::move(name), std::move(id), std::move(title)};
+  };
+  const PageElement a = tx("a", "a", "a"), b = tx("b", "b", "b");
   // clang-format off
   return {
-      {"FillsFirstTextInputById", {{"input", "text", "", p}}, kFillTextBox, p, 0, 0,
-       "+8613800138000"},
-      {"FillsEmptyText", {{"input", "text", p, p}}, kFillTextBox, p, 0, 0, ""},
+      {"FillsFirstTextInputById", {tx("", p)}, kFillTextBox, p, 0, 0, "+8613800138000"},
+      {"FillsEmptyText", {tx(p, p)}, kFillTextBox, p, 0, 0, ""},
       {"FillsPasswordInput", {{"input", "checkbox", p}, {"input", "password", p}}, kFillTextBox, p,
        1, 0, "123"},
       {"FillsInputWithoutTypeAsText", {{"input", "", "", p}}, kFillTextBox, p, 0, 0, "5"},
@@ -49,15 +51,12 @@ inline std::vector<OperatorCase> OperatorCases() {
       {"FillRefusedOnTel", {{"input", "tel", "", p}}, kFillTextBox, p, -1, 0, "5", 0, 0},
       {"FillRefusedOnSearch", {{"input", "search", "", p}}, kFillTextBox, p, -1, 0, "5", 0, 0},
       {"FillRefusedOnEmail", {{"input", "email", "", p}}, kFillTextBox, p, -1, 0, "5", 0, 0},
-      {"FillSkipsOneMatchByName", {{"input", "text", "n"}, {"input", "text", "n"}}, kFillTextBox,
-       "n", 1, 1, "x"},
+      {"FillSkipsOneMatchByName", {tx("n"), tx("n")}, kFillTextBox, "n", 1, 1, "x"},
       {"TextBoxNeverLooksAtButtonElements", {{"button", "button", p}}, kFindTextBox, p},
-      {"IdMatchBeforeLaterNameMatch", {{"input", "text", "", "k"}, {"input", "text", "k"}},
-       kFindTextBox, "k", 0},
-      {"TitleMatches", {{"input", "text", "a", "b"}, {"input", "text", "", "", "k"}}, kFindTextBox,
-       "k", 1},
-      {"CaseMatters", {{"input", "text", "Phone-Number"}}, kFindTextBox, p},
-      {"EmptyKeyMatchesElementWithEmptyName", {{"input", "text", "", "x"}}, kFindTextBox, "", 0},
+      {"IdMatchBeforeLaterNameMatch", {tx("", "k"), tx("k")}, kFindTextBox, "k", 0},
+      {"TitleMatches", {tx("a", "b"), tx("", "", "k")}, kFindTextBox, "k", 1},
+      {"CaseMatters", {tx("Phone-Number")}, kFindTextBox, p},
+      {"EmptyKeyMatchesElementWithEmptyName", {tx("", "x")}, kFindTextBox, "", 0},
       {"NonCandidatesAreNotCounted", {{"input", "checkbox"}, a, b}, kFindTextBox, "2", 2},
       {"KeyBeyondInt32NeverMatchesByPosition", {a}, kFindTextBox, "99999999999"},
       {"ExponentKeyNeverMatchesByPosition", {a}, kFindTextBox, "1e12"},
@@ -65,8 +64,7 @@ inline std::vector<OperatorCase> OperatorCases() {
       {"KeyWithFractionTruncates", {a}, kFindTextBox, "1.9", 0},
       {"NegativeKeyNeverMatchesByPosition", {a}, kFindTextBox, "-1"},
       {"NoElementsFindsNothing", {}, kFindTextBox, p},
-      {"ClicksInputButtonById", {{"input", "text", p, p}, {"input", "button", "", dial}},
-       kClickButton, dial, 1},
+      {"ClicksInputButtonById", {tx(p, p), {"input", "button", "", dial}}, kClickButton, dial, 1},
       {"ClicksButtonElementAfterInputs", {{"button", "button", "", dial}, {"input", "submit", "x"}},
        kClickButton, dial, 0},
       {"InputsComeBeforeButtonElements",
@@ -74,24 +72,20 @@ inline std::vector<OperatorCase> OperatorCases() {
       {"ButtonElementWithoutTypeIsSubmit", {{"button", "", dial}}, kClickButton, dial, 0},
       {"ClickRefusedOnLink", {{"a", "", dial, dial}}, kClickButton, dial},
       {"ClickRefusedOnDiv", {{"div", "", "", dial}}, kClickButton, dial},
-      {"ClickRefusedOnTextInput", {{"input", "text", "", dial}}, kClickButton, dial},
+      {"ClickRefusedOnTextInput", {tx("", dial)}, kClickButton, dial},
       {"ClickSkipsOneMatch", {{"input", "button", "b"}, {"button", "button", "b"}}, kClickButton,
        "b", 1, 1},
       {"PositionTwoCrossesFromInputsToButtons",
-       {{"input", "submit", "x"}, {"input", "text", "y"}, {"button", "button", "z"}}, kFindButton,
-       "2", 2},
-      {"PositionMatchIgnoresRemainingSkips", {{"input", "text", "k"}, {"input", "text", "q"}},
-       kFindTextBox, "2", 1, 5},
+       {{"input", "submit", "x"}, tx("y"), {"button", "button", "z"}}, kFindButton, "2", 2},
+      {"PositionMatchIgnoresRemainingSkips", {tx("k"), tx("q")}, kFindTextBox, "2", 1, 5},
       // The search itself, for "k", with its position counter.
-      {"PositionCounterHoldsFoundPosition",
-       {{"input", "hidden"}, {"input", "text", "a"}, {"input", "text", "k"}}, kFindFormElement, "k",
-       2, 0, boxes, 2},
-      {"PositionCounterIsMinusOneOnFailure", {{"input", "text", "a"}, {"input", "text", "b"}},
-       kFindFormElement, "k", -1, 0, boxes, -1},
+      {"PositionCounterHoldsFoundPosition", {{"input", "hidden"}, tx("a"), tx("k")},
+       kFindFormElement, "k", 2, 0, boxes, 2},
+      {"PositionCounterIsMinusOneOnFailure", {tx("a"), tx("b")}, kFindFormElement, "k", -1, 0,
+       boxes, -1},
       {"FilterWithoutButtonSkipsButtonElements", {{"button", "submit", "k"}}, kFindFormElement, "k",
        -1, 0, "submit", -1},
-      {"FilterIsSearchedAsPlainText", {{"input", "text", "k"}}, kFindFormElement, "k", 0, 0,
-       "context", 1},
+      {"FilterIsSearchedAsPlainText", {tx("k")}, kFindFormElement, "k", 0, 0, "context", 1},
       {"SkipCountCarriesIntoButtonPhase", {{"input", "button", "k"}, {"button", "button", "k"}},
        kFindFormElement, "k", 1, 1, "button", 2},
   };
