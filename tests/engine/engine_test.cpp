@@ -152,6 +152,7 @@ struct Change {
   bool click;                 // else fill
   const char* state;
 };
+void PrintTo(const Change& row, std::ostream* out) { *out << row.name; }
 
 using PageChangeTest = OnePage<::testing::TestWithParam<Change>>;
 
