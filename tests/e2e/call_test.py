@@ -17,7 +17,7 @@ from dialer import (CALL_BUTTON, NUMBER, Dialer, built_in_calling_page, free_por
                     page_state, run_tests, wait_for, xdotool)
 
 CAPTION = "Quillo BY中国人，中国范~"
-PORT = 47812  # the served program's calling page, CMakeLists.txt
+PORT = int(os.environ.get("QUILLO_SERVED_PORT", 0))  # the served program's, from CMakeLists.txt
 HERE = os.path.dirname(os.path.abspath(__file__))
 JS, NODE = "/usr/share/javascript/", "/usr/share/nodejs/"  # Debian's, at /lib/PATH
 
