@@ -92,32 +92,24 @@ inline std::vector<OperatorCase> OperatorCases() {
   // clang-format on
 }
 
-// What a case needs to see of a page, whatever backend serves it.
-class PageUnderTest {
- public:
-  virtual ~PageUnderTest() = default;
-  virtual int IndexOf(const AutomationObject& element) = 0;  // the table's index, or -1
-  virtual std::string ValueOf(int index) = 0;
-  virtual int ClicksOf(int index) = 0;
-  // The events the element heard, in order, each as "type=its value then".
-  virtual std::vector<std::string> EventsOf(int index) = 0;
-};
-
-class FakePageUnderTest : public PageUnderTest {
+// The fake page as the Windows rows hold it.
+class FakePageUnderTest {
  public:
   explicit FakePageUnderTest(FakePage& page) : page_(page) {}
-  int IndexOf(const AutomationObject& element) override { return page_.IndexOf(element); }
-  std::string ValueOf(int index) override { return page_.value(index); }
-  int ClicksOf(int index) override { return page_.clicks(index); }
-  std::vector<std::string> EventsOf(int index) override { return page_.events(index); }
+  int IndexOf(const AutomationObject& element) { return page_.IndexOf(element); }
+  std::string value(int index) { return page_.value(index); }
+  int clicks(int index) { return page_.clicks(index); }
+  std::vector<std::string> events(int index) { return page_.events(index); }
 
  private:
   FakePage& page_;
 };
 
-// documentMode: the Windows browser control's, for the rows it changes.
-inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnderTest& page,
-                            int documentMode = 11) {
+// page: the fake page or one that reads as it does (IndexOf, value, clicks, events); documentMode:
+// the Windows browser control's, for the rows it changes.
+template <typename Page>
+void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, Page& page,
+                     int documentMode = 11) {
   using enum Action;
   const int expected = documentMode < 10 ? c.belowMode10.value_or(c.expected) : c.expected;
   const bool fills = c.action == kFillTextBox && expected != -1;
@@ -129,12 +121,12 @@ inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnde
   if (fills) turns.emplace_back(100, told);
   SetProcessPendingMessagesHook([&](std::chrono::milliseconds time) {
     if (time.count() != 0) {
-      turnsTaken.emplace_back(time.count(), fills ? page.EventsOf(expected) : told);
+      turnsTaken.emplace_back(time.count(), fills ? page.events(expected) : told);
     }
   });
   std::int32_t position = 0;
   int found = expected;
-  for (int i = 0; i < static_cast<int>(c.page.size()); ++i) values.push_back(page.ValueOf(i));
+  for (int i = 0; i < static_cast<int>(c.page.size()); ++i) values.push_back(page.value(i));
   if (c.action == kFindFormElement) {
     found = page.IndexOf(op.FindFormElement(c.text, c.key, c.skip, position));
   }
@@ -147,7 +139,7 @@ inline void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, PageUnde
   EXPECT_EQ(std::tuple(found, done, position, turnsTaken),
             std::tuple(expected, expected != -1, c.position, turns));
   for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
-    EXPECT_EQ(std::tuple(page.ValueOf(i), page.ClicksOf(i), page.EventsOf(i)),
+    EXPECT_EQ(std::tuple(page.value(i), page.clicks(i), page.events(i)),
               std::tuple(i == expected && fills ? c.text : values[i],
                          i == expected && c.action == kClickButton ? 1 : 0,
                          i == expected && fills ? told : std::vector<std::string>()))

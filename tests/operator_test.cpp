@@ -28,8 +28,7 @@ class OperatorCaseTest : public ::testing::TestWithParam<OperatorCase> {};
 
 TEST_P(OperatorCaseTest, FindsFillsAndClicksTheExpectedElement) {
   FakePage dom(GetParam().page);
-  FakePageUnderTest page(dom);
-  WithBoundOperator(dom, [&](WebPageOperator& op) { RunOperatorCase(GetParam(), op, page); });
+  WithBoundOperator(dom, [&](WebPageOperator& op) { RunOperatorCase(GetParam(), op, dom); });
 }
 
 INSTANTIATE_TEST_SUITE_P(FakePage, OperatorCaseTest, ::testing::ValuesIn(OperatorCases()),

@@ -42,14 +42,14 @@ class OnePage : public Base {
   static inline std::unique_ptr<EnginePage> page_;
 };
 
-class OperatorEngineTest : public OnePage<::testing::TestWithParam<OperatorCase>>,
-                           public PageUnderTest {
-  int IndexOf(const AutomationObject& element) override { return testing::IndexOf(element); }
-  std::string ValueOf(int i) override {
+class OperatorEngineTest : public OnePage<::testing::TestWithParam<OperatorCase>> {
+ public:  // the page as the operator rows read it
+  int IndexOf(const AutomationObject& element) { return testing::IndexOf(element); }
+  std::string value(int i) {
     return Read("document.querySelector('[data-index=\"%1\"]').value", i).toString().toStdString();
   }
-  int ClicksOf(int i) override { return Read("clicks[%1] || 0", i).toInt(); }
-  std::vector<std::string> EventsOf(int i) override {
+  int clicks(int i) { return Read("clicks[%1] || 0", i).toInt(); }
+  std::vector<std::string> events(int i) {
     std::vector<std::string> events;
     for (const QVariant& e : Read("events[%1] || []", i).toList())
       events.push_back(e.toString().toStdString());
