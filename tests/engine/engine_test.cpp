@@ -451,7 +451,7 @@ const KeeperCase kKeeperCases[] = {
      {300, 600, 1200, 2400, 2400}},
     {"WaitFallsBackAfterCalm", {300, 4000, 1000, 10000, 1000}, {0, 0, 1500}, 0, false,
      {300, 600, 300}},
-    {"SpinningPageIsEndedAndComesBack", {300, 4000, 60000, 1500, 250}, {}, -1, false, {300}},
+    {"SpinningPageIsEndedAndComesBack", {300, 4000, 60000, 1500, 500}, {}, -1, false, {300}},
     {"BriefHangIsLeftAlone", {300, 4000, 60000, 4000, 250}, {}, 2500, false, {}},
     {"FailedLoadIsLeftAsItIs", {200, 4000, 60000, 1500, 250}, {}, 0, true, {}},
     {"MessageHoldsTheHangClock", {300, 4000, 60000, 2500, 100}, {}, 2500, false, {300}, 6000},
