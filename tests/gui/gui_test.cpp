@@ -3,7 +3,6 @@
 
 #include <QtTest>
 #include <QtWebEngineWidgets>
-#include <QtWidgets>
 #include <fstream>
 #include <thread>
 
@@ -43,7 +42,8 @@ class Window : public ::testing::Test {  // loaded again after a Runtime test
 constexpr char kEdit[] = "quillo::qt::EditBox", kButton[] = "QPushButton", kLabel[] = "QLabel",
                kLink[] = "quillo::qt::HyperlinkBox", kBrowser[] = "quillo::qt::BrowserBox";
 
-// The program's controls in the window's order: class, place, caption, text colour (or -1).
+// The program's controls in the window's order: class, place, shown, focusable, caption, colour.
+// clang-format off
 const std::tuple<const char*, const char*, QRect, bool, bool, QString, int> kControls[] = {
     {"超文本浏览框3", kBrowser, {48, 304, 40, 24}, true, false, "", -1},
     {"超文本浏览框2", kBrowser, {184, 40, 160, 208}, true, true, "", -1},
@@ -53,20 +53,8 @@ const std::tuple<const char*, const char*, QRect, bool, bool, QString, int> kCon
     {"超级链接框1", kLink, {352, 88, 32, 16}, false, false, "", 0x0000ff},
     {"按钮加号键", kButton, {16, 191, 48, 24}, true, true, "+", -1},
     {"透明标签3", kLabel, {12, 8, 176, 16}, true, false, "中国手机号要在号码前加“+86”", 0xff0000},
-    {"透明标签2",
-     kLabel,
-     {10, 236, 177, 16},
-     true,
-     false,
-     "每台电脑每天只能打一次、2分钟",
-     0x5830e0},
-    {"透明标签1",
-     kLabel,
-     {11, 221, 176, 16},
-     true,
-     false,
-     "接通耳机或话筒，拨打电话免费",
-     0xc06000},
+    {"透明标签2", kLabel, {10, 236, 177, 16}, true, false, "每台电脑每天只能打一次、2分钟", 0x5830e0},
+    {"透明标签1", kLabel, {11, 221, 176, 16}, true, false, "接通耳机或话筒，拨打电话免费", 0xc06000},
     {"按钮10", kButton, {96, 186, 80, 32}, true, true, "拨号", -1},
     {"按钮井号键", kButton, {128, 159, 48, 24}, true, true, "#", -1},
     {"按钮米子键", kButton, {16, 159, 48, 24}, true, true, "*", -1},
@@ -80,8 +68,8 @@ const std::tuple<const char*, const char*, QRect, bool, bool, QString, int> kCon
     {"按钮3", kButton, {128, 63, 48, 24}, true, true, "3", -1},
     {"按钮2", kButton, {72, 63, 48, 24}, true, true, "2", -1},
     {"按钮1", kButton, {16, 63, 48, 24}, true, true, "1", -1},
-    {"编辑框1", kEdit, {16, 32, 160, 24}, true, true, "", 0x000000},
-};
+    {"编辑框1", kEdit, {16, 32, 160, 24}, true, true, "", 0x000000}};
+// clang-format on
 
 TEST_F(Window, FrameIconAndControlsStandWhereAndAsTheTableSays) {
   QWidget* window = qt::LoadedWindow();
@@ -94,15 +82,13 @@ TEST_F(Window, FrameIconAndControlsStandWhereAndAsTheTableSays) {
   EXPECT_FALSE(window->autoFillBackground());
   const QColor ground = window->palette().color(QPalette::Window);
   EXPECT_EQ(ground, QApplication::palette().color(QPalette::Window));
-  QList<int> sides;  // square icons with a transparent corner
-  for (const QSize& size : window->windowIcon().availableSizes()) {
-    const QImage image = window->windowIcon().pixmap(size).toImage();
-    EXPECT_TRUE(size.height() == size.width() && image.hasAlphaChannel() &&
-                image.pixelColor(0, 0).alpha() == 0)
-        << size.width();
-    sides.append(size.width());
+  const QIcon icon = window->windowIcon();  // square sizes, each with a transparent corner
+  QList<int> sides;
+  for (const QSize& size : icon.availableSizes()) {
+    EXPECT_EQ(icon.pixmap(size).toImage().pixelColor(0, 0).alpha(), 0) << size.width();
+    sides.append(size.width() == size.height() ? size.width() : -1);
   }
-  std::sort(sides.begin(), sides.end());
+  std::ranges::sort(sides);
   EXPECT_EQ(sides, (QList<int>{16, 24, 32, 48, 64, 72, 96, 128}));
   const QImage drawn = window->grab().toImage();
   const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -274,8 +260,7 @@ TEST_F(Runtime, TextsHandlesAndEventsAnswerAsTheControlsAre) {
   WriteControlText("没有", "x");  // no such control
   EXPECT_EQ(ReadControlText("没有"), "");
   // Only browser boxes have windows; a hidden one stays shown, out of sight.
-  EXPECT_EQ(ControlWindowHandle("按钮"), 0);
-  EXPECT_EQ(ControlWindowHandle("没有"), 0);
+  for (const char* name : {"按钮", "没有"}) EXPECT_EQ(ControlWindowHandle(name), 0) << name;
   const std::int32_t box = ControlWindowHandle("浏览框");
   ASSERT_TRUE(IsLiveWindow(box));
   EXPECT_EQ(GetWindowClassName(WebPageOperator().FindBrowserServerWindow(box)),
@@ -294,16 +279,12 @@ TEST_F(Runtime, TextsHandlesAndEventsAnswerAsTheControlsAre) {
 TEST_F(Runtime, TabSkipsTheUnseenTheLoopEndsWithTheWindowExitRunsEndRoutines) {
   qt::LoadedWindow()->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(qt::LoadedWindow()));
-  const std::tuple<Qt::Key, const char*, const char*> steps[] = {
-      {Qt::Key_Tab, "编辑框", "按钮"},
-      {Qt::Key_Tab, "按钮", "编辑框"},
-      {Qt::Key_Backtab, "编辑框", "按钮"},
-      {Qt::Key_Backtab, "按钮", "编辑框"}};
-  for (const auto& [key, from, to] : steps) {
-    qt::ControlWidget(from)->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(QApplication::focusWidget(), key);
-    EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(to)) << from;
-  }
+  for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab})  // each way past the box out of sight
+    for (const auto& [from, to] : {std::pair("编辑框", "按钮"), std::pair("按钮", "编辑框")}) {
+      qt::ControlWidget(from)->setFocus(Qt::OtherFocusReason);
+      QTest::keyClick(QApplication::focusWidget(), key);
+      EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(to)) << from << " " << key;
+    }
   // The browser box out of sight refuses the focus even when asked for it directly.
   QWidget* box = qt::ControlWidget("浏览框");
   box->setFocus(Qt::OtherFocusReason);
