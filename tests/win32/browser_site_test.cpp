@@ -1,6 +1,5 @@
-// The browser boxes' client site and the message loop, with a stand-in for the browser control
-// in a window of the runtime: Tab and focus through a box, the site's answers when the control
-// calls it, and the site let go at close while OLE is still up.
+// The browser boxes' client site and message loop over a stand-in browser control: Tab and focus
+// through a box, the site's answers to the control, the site let go at close while OLE is up.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -49,16 +48,12 @@ class ControlStub final : public IOleObject,
     IDispatch* window = nullptr;
     VARIANT_BOOL cancel = VARIANT_FALSE;
     win32::ScopedVariantArray arguments(5);  // last first, as IDispatch wants them
-    V_VT(&arguments[4]) = VT_BYREF | VT_DISPATCH;
-    V_DISPATCHREF(&arguments[4]) = &window;
-    V_VT(&arguments[3]) = VT_BYREF | VT_BOOL;
-    V_BOOLREF(&arguments[3]) = &cancel;
-    V_VT(&arguments[2]) = VT_I4;
-    V_I4(&arguments[2]) = flags;
-    V_VT(&arguments[1]) = VT_BSTR;
-    V_BSTR(&arguments[1]) = SysAllocString(L"http://127.0.0.1/page.html");
-    V_VT(&arguments[0]) = VT_BSTR;
-    V_BSTR(&arguments[0]) = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
+    const auto put = [&](int i, VARTYPE type) { return V_VT(&arguments[i]) = type, &arguments[i]; };
+    V_DISPATCHREF(put(4, VT_BYREF | VT_DISPATCH)) = &window;
+    V_BOOLREF(put(3, VT_BYREF | VT_BOOL)) = &cancel;
+    V_I4(put(2, VT_I4)) = flags;
+    V_BSTR(put(1, VT_BSTR)) = SysAllocString(L"http://127.0.0.1/page.html");
+    V_BSTR(put(0, VT_BSTR)) = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
     DISPPARAMS parameters{older ? &arguments[3] : arguments.data(), nullptr, older ? 2u : 5u, 0};
     sink_->Invoke(older ? DISPID_NEWWINDOW2 : DISPID_NEWWINDOW3, IID_NULL, 0, DISPATCH_METHOD,
                   &parameters, nullptr, nullptr, nullptr);
@@ -71,12 +66,8 @@ class ControlStub final : public IOleObject,
     *object = nullptr;
     if (iid == IID_IUnknown || iid == IID_IOleObject) *object = static_cast<IOleObject*>(this);
     if (iid == IID_IOleInPlaceActiveObject) *object = static_cast<IOleInPlaceActiveObject*>(this);
-    if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
-      *object = static_cast<IOleInPlaceObject*>(this);
-    }
-    if (iid == IID_IConnectionPointContainer) {
-      *object = static_cast<IConnectionPointContainer*>(this);
-    }
+    if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) *object = (IOleInPlaceObject*)this;
+    if (iid == IID_IConnectionPointContainer) *object = (IConnectionPointContainer*)this;
     if (*object != nullptr) AddRef();
     return *object != nullptr ? S_OK : E_NOINTERFACE;
   }
@@ -278,18 +269,15 @@ ControlSpec Control(std::string_view name, ControlKind kind, int left, std::stri
 }
 
 // An edit box, the partner box, a button and, out of sight, the calling box.
-const WindowSpec& Window() {
-  static const WindowSpec window{
-      .name = "Window", .caption = kCaption, .left = 50, .top = 50, .clientWidth = 300,
-      .clientHeight = 100,
-      .controls = {Control("edit", ControlKind::EditBox, 10),
-                   Control("partner", ControlKind::BrowserBox, 80),
-                   Control("button", ControlKind::Button, 150),
-                   Control("calling", ControlKind::BrowserBox, 400, "button")},
-      .tabOrder = {"edit", "partner", "button"}};
-  return window;
-  // clang-format on
-}
+const WindowSpec kWindow{
+    .name = "Window", .caption = kCaption, .left = 50, .top = 50, .clientWidth = 300,
+    .clientHeight = 100,
+    .controls = {Control("edit", ControlKind::EditBox, 10),
+                 Control("partner", ControlKind::BrowserBox, 80),
+                 Control("button", ControlKind::Button, 150),
+                 Control("calling", ControlKind::BrowserBox, 400, "button")},
+    .tabOrder = {"edit", "partner", "button"}};
+// clang-format on
 
 // The window's browser boxes are closed and let go before OLE ends, nothing else initialising
 // COM here; each control gives its site back at close, and the site goes with its last reference.
@@ -298,7 +286,7 @@ TEST(BrowserSite, TheControlsAndSitesGoWhileOleIsStillUp) {
   {
     win32::ScopedInit<CoInitialize, CoUninitialize> com;  // for the registration only
     ASSERT_EQ(factory.Register(), S_OK);
-    LoadWindow(Window());
+    LoadWindow(kWindow);
     factory.Revoke();
   }
   ASSERT_EQ(factory.made.size(), 2u);
@@ -322,7 +310,7 @@ class BrowserSiteTest : public ::testing::Test {
   // The window, with a stub in each box; it goes at Exit.
   void Open() {
     first_ = factory_.made.size();
-    LoadWindow(Window());
+    LoadWindow(kWindow);
     ASSERT_EQ(factory_.made.size(), first_ + 2);
     ProcessPendingMessages();
   }
