@@ -2,6 +2,7 @@
 """The built-in pages run in every document mode of the Windows browser control, 7 to 11:
 each asks for the newest mode, its scripts use only ES5 syntax, and a member that a mode
 lacks is used only after a test for it. Usage: pages_es5_test.py PAGES_DIR"""
+import itertools
 import pathlib
 import re
 import sys
@@ -31,12 +32,8 @@ MEMBERS = {member: modes for modes, names in [
 
 def closing(code, start):
     """The index just past the bracket that closes the one at start."""
-    depth = 0
-    for i in range(start, len(code)):
-        depth += (code[i] in "({[") - (code[i] in ")}]")
-        if depth == 0:
-            return i + 1
-    return len(code)
+    depths = itertools.accumulate((c in "({[") - (c in ")}]") for c in code[start:])
+    return next((start + i + 1 for i, depth in enumerate(depths) if depth == 0), len(code))
 
 
 def unguarded(code, member):
