@@ -9,7 +9,6 @@
 #include <mshtmhst.h>
 
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -41,8 +40,7 @@ class ControlStub final : public IOleObject,
  public:
   ~ControlStub() { Close(OLECLOSE_NOSAVE); }
 
-  // Fires NewWindow3 as the control does for url with flags or, from an older control,
-  // NewWindow2, which has neither; true when a sink cancelled it.
+  // Fires NewWindow3 (url, flags) or, as an older control does, NewWindow2; true when cancelled.
   bool NewWindow(const std::wstring& url, LONG flags, bool older = false) {
     if (!sink_) return false;
     IDispatch* window = nullptr;
@@ -92,7 +90,21 @@ class ControlStub final : public IOleObject,
   HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND parent,
                                    LPCRECT) override {
     Record("DoVerb");
-    if (!InPlaceActivate(parent)) return E_FAIL;
+    if (!inPlaceSite_) {  // in place first, in a window of the site's
+      auto place = site.As<IOleInPlaceSite>(IID_IOleInPlaceSite);
+      HWND window = nullptr;
+      if (!place || place->CanInPlaceActivate() != S_OK || FAILED(place->GetWindow(&window))) {
+        return E_FAIL;
+      }
+      place->OnInPlaceActivate();
+      win32::ComPtr<IOleInPlaceUIWindow> ui;
+      RECT position{}, clip{};
+      OLEINPLACEFRAMEINFO info{sizeof info, FALSE, nullptr, nullptr, 0};
+      place->GetWindowContext(frame_.Out(), ui.Out(), &position, &clip, &info);
+      inPlaceSite_ = std::move(place);
+      embedding_.Reset(MakeWindow(L"Shell Embedding", window != nullptr ? window : parent));
+      document.Reset(MakeWindow(L"Internet Explorer_Server", embedding_.get()));
+    }
     if (verb != OLEIVERB_UIACTIVATE || uiActive_) return S_OK;  // active already: nothing
     uiActive_ = true;
     inPlaceSite_->OnUIActivate();
@@ -162,9 +174,7 @@ class ControlStub final : public IOleObject,
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
     if (point == nullptr) return E_POINTER;
     *point = iid == DIID_DWebBrowserEvents2 ? this : nullptr;
-    if (*point == nullptr) return CONNECT_E_NOCONNECTION;
-    AddRef();
-    return S_OK;
+    return *point != nullptr ? (AddRef(), S_OK) : CONNECT_E_NOCONNECTION;
   }
   HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
     if (sink == nullptr || cookie == nullptr) return E_POINTER;
@@ -194,24 +204,6 @@ class ControlStub final : public IOleObject,
     GetClientRect(parent, &area);
     return CreateWindowExW(0, type, L"", WS_CHILD | WS_VISIBLE, 0, 0, area.right, area.bottom,
                            parent, nullptr, module, nullptr);
-  }
-
-  bool InPlaceActivate(HWND parent) {
-    if (inPlaceSite_) return true;
-    auto inPlace = site.As<IOleInPlaceSite>(IID_IOleInPlaceSite);
-    HWND window = nullptr;
-    if (!inPlace || inPlace->CanInPlaceActivate() != S_OK || FAILED(inPlace->GetWindow(&window))) {
-      return false;
-    }
-    inPlace->OnInPlaceActivate();
-    win32::ComPtr<IOleInPlaceUIWindow> ui;
-    RECT position{}, clip{};
-    OLEINPLACEFRAMEINFO info{sizeof info, FALSE, nullptr, nullptr, 0};
-    inPlace->GetWindowContext(frame_.Out(), ui.Out(), &position, &clip, &info);
-    inPlaceSite_ = std::move(inPlace);
-    embedding_.Reset(MakeWindow(L"Shell Embedding", window != nullptr ? window : parent));
-    document.Reset(MakeWindow(L"Internet Explorer_Server", embedding_.get()));
-    return true;
   }
 
   // OleInitialize answers S_FALSE only while OLE is up already (Wine's test_OleInitialize_*).
@@ -279,8 +271,7 @@ const WindowSpec kWindow{
     .tabOrder = {"edit", "partner", "button"}};
 // clang-format on
 
-// The window's browser boxes are closed and let go before OLE ends, nothing else initialising
-// COM here; each control gives its site back at close, and the site goes with its last reference.
+// The boxes' controls close and give their sites back, the last reference, before OLE ends.
 TEST(BrowserSite, TheControlsAndSitesGoWhileOleIsStillUp) {
   ControlStubFactory factory;
   {
@@ -377,42 +368,35 @@ TEST_F(BrowserSiteTest, TabAndFocusGoRoundTheWindowThroughABox) {
   }
 }
 
-// What the message box that show makes showed as it opened, its title, owner, text and buttons,
-// and what show returned with button pressed.
-std::string AnswerMessage(const std::function<LRESULT()>& show, HWND owner, int button) {
-  static struct {
-    std::string seen;
-    HWND owner;
-    int button;
-  } box;
-  box = {"no message box", owner, button};
-  const auto answer = [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
-    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    const auto text = [](HWND window) {
-      wchar_t buffer[256] = {};
-      GetWindowTextW(window, buffer, 256);
-      return TextToUtf8(TextFromUtf16(reinterpret_cast<const char16_t*>(buffer)));
-    };
-    if (code == HC_ACTION && call->message == WM_INITDIALOG) {
-      const bool over = GetWindow(call->hwnd, GW_OWNER) == box.owner;
-      box.seen = text(call->hwnd) + (over ? " over the window;" : " elsewhere;");
-      std::string buttons;  // after the text, whatever order the dialog holds them in
-      for (HWND child = GetWindow(call->hwnd, GW_CHILD); child;
-           child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t type[16] = {};
-        GetClassNameW(child, type, 16);
-        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) || text(child).empty()) continue;
-        (std::wstring_view(type) == L"Button" ? buttons : box.seen) += " " + text(child);
-      }
-      box.seen += buttons;
-      PostMessageW(call->hwnd, WM_COMMAND, MAKEWPARAM(box.button, BN_CLICKED), 0);
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+// Notes what a message box showed as it opened (title, owner, text, buttons) and presses the
+// button.
+struct {
+  std::string seen;
+  HWND owner;
+  int button;
+} dialog;
+LRESULT CALLBACK AnswerMessage(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  const auto text = [](HWND window) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(window, buffer, 256);
+    return TextToUtf8(TextFromUtf16(reinterpret_cast<const char16_t*>(buffer)));
   };
-  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, answer, nullptr, GetCurrentThreadId());
-  const LRESULT result = show();
-  UnhookWindowsHookEx(hook);
-  return box.seen + "; returned " + std::to_string(result);
+  if (code == HC_ACTION && call->message == WM_INITDIALOG) {
+    const bool over = GetWindow(call->hwnd, GW_OWNER) == dialog.owner;
+    dialog.seen = text(call->hwnd) + (over ? " over the window;" : " elsewhere;");
+    std::string buttons;  // after the text, whatever order the dialog holds them in
+    for (HWND child = GetWindow(call->hwnd, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t type[16] = {};
+      GetClassNameW(child, type, 16);
+      if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) || text(child).empty()) continue;
+      (std::wstring_view(type) == L"Button" ? buttons : dialog.seen) += " " + text(child);
+    }
+    dialog.seen += buttons;
+    PostMessageW(call->hwnd, WM_COMMAND, MAKEWPARAM(dialog.button, BN_CLICKED), 0);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
@@ -445,20 +429,18 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
       {L"Go?", MB_OKCANCEL | MB_ICONQUESTION, IDOK, "Go? OK Cancel; returned 1"},
       {L"Go?", MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL, "Go? OK Cancel; returned 2"},
   };
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, AnswerMessage, nullptr, GetCurrentThreadId());
   for (const auto& [text, type, button, expected] : messageCases) {
-    const auto show = [&] {
-      LRESULT answer = 0;
-      messages->ShowMessage(Box("partner"), const_cast<wchar_t*>(text),
-                            const_cast<wchar_t*>(L"Message from webpage"), type, nullptr, 0,
-                            &answer);
-      return answer;
-    };
-    EXPECT_EQ(AnswerMessage(show, Main(), button),
+    dialog = {"no message box", Main(), button};
+    LRESULT answer = 0;
+    messages->ShowMessage(Box("partner"), const_cast<wchar_t*>(text),
+                          const_cast<wchar_t*>(L"Message from webpage"), type, nullptr, 0, &answer);
+    EXPECT_EQ(dialog.seen + "; returned " + std::to_string(answer),
               std::string(kCaption) + " over the window; " + expected);
   }
+  UnhookWindowsHookEx(hook);
   // New windows never open in a box: only the partner page's web addresses the user asked for
-  // (NWMF_USERINITED 0x2, NWMF_FIRST 0x4) go to the browser. Box (0 partner), address, flags,
-  // NewWindow2 (neither address nor flags).
+  // (NWMF_USERINITED 0x2) go to the browser. Box (0 partner), address, flags, NewWindow2.
   const char* file = std::getenv("QUILLO_OPENED_FILE");
   ASSERT_NE(file, nullptr);
   DeleteFileA(file);

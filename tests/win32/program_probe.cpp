@@ -148,8 +148,7 @@ void CheckWindow(HWND program, int screenDpi) {
     const RECT at = PlaceIn(program, child);
     const RECT want{scale(c.left), scale(c.top), scale(c.left) + scale(c.width),
                     scale(c.top) + scale(c.height)};
-    // A browser box out of sight stays shown, so that its page runs; the browser control,
-    // active in place below the box, fills it.
+    // A browser box stays shown out of sight (its page runs), the control active in it filling it.
     const bool browser = c.kind == ControlKind::BrowserBox;
     const RECT inner = PlaceIn(program, FindWindowExW(child, nullptr, L"Shell Embedding", nullptr));
     const std::string text = browser ? (EqualRect(&inner, &at) ? "filled" : "") : TextOf(child);

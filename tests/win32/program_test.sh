@@ -26,8 +26,7 @@ others=$(grep -vixF -f <(printf '%s.dll\n' kernel32 user32 gdi32 comctl32 shell3
 probe resources "Z:$build/bin/quillo.exe" || fail "the icon or the version block differs"
 for dpi in 96 144; do
   set_dpi $dpi
-  QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" &
-  program=$!
+  QUILLO_WINE_TIMEOUT=240 "$run" "$build" "$build/bin/quillo.exe" & program=$!
   wait_for_window "$caption" $program || { fail "no window at $dpi DPI"; kill $program; exit 1; }
   probe window $dpi || fail "the window differs from its table at $dpi DPI"
   declare -A centre=()

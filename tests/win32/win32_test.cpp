@@ -1,5 +1,4 @@
-// The operator over the system's window and COM functions (user32, oleacc, oleaut32), with
-// test pages over IDispatch (ComFace below) in windows of this process.
+// The operator over user32, oleacc and oleaut32, with IDispatch test pages in this process.
 #include <gtest/gtest.h>
 #include <mshtmdid.h>
 
@@ -42,8 +41,7 @@ LRESULT CALLBACK AnswerRequest(HWND window, UINT message, WPARAM wParam, LPARAM 
   return LresultFromObject(IID_IUnknown, wParam, answer->page->document());
 }
 
-// A window of the class below parent (none: top-level); a class named as the browser's but for
-// letter case is registered for another module, window classes matching without regard to case.
+// A window of the class under parent (or top-level); the browser's, in other case, kernel32's.
 HWND MakeWindow(const std::wstring& className, HWND parent, const Answer* answer) {
   const bool otherCase = className != kServer && _wcsicmp(className.c_str(), kServer) == 0;
   HINSTANCE module = GetModuleHandleW(otherCase ? L"kernel32.dll" : nullptr);
@@ -142,8 +140,7 @@ class Win32Test : public ::testing::TestWithParam<OperatorCase> {
   RealWindows windows_;
 };
 
-// The shared operator rows over the IDispatch face in every document mode, and how the page
-// was told of a fill: the members the mode has, in order.
+// The shared operator rows over IDispatch in every document mode, and the events a fill raised.
 TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
   for (int mode = 7; mode <= 11; ++mode) {
     SCOPED_TRACE("document mode " + std::to_string(mode));
@@ -417,9 +414,8 @@ std::string Utf8(const OLECHAR* text) { return TextFromUtf16((const char16_t*)te
 
 }  // namespace
 
-// The fake page's face as the browser control serves a document in modes 7 to 11 (as Wine's
-// mshtml tests record Windows), one per node, whose references are the node's; its VARIANTs are
-// read and written here, not by the program.
+// The fake page's nodes as the browser control serves them in modes 7 to 11 (as Wine's mshtml
+// tests record Windows), their references the node's, their VARIANTs not the program's.
 class ComFace final : public IHTMLDocument {
  public:
   ComFace(FakePage& page, FakePage::Node& node) : page_(page), node_(node) {}
