@@ -106,8 +106,7 @@ REQUESTS = {
     "microphone": MEDIA % "audio: true", "camera": MEDIA % "video: true",
     "microphone and camera": MEDIA % "audio: true, video: true",
     "screen": "navigator.mediaDevices.getDisplayMedia({video: true})",
-    "notifications": "Notification.requestPermission()"
-                     ".then(p => { if (p !== 'granted') throw p; })",
+    "notifications": "Notification.requestPermission().then(p => { if (p != 'granted') throw p; })",
     "geolocation": "new Promise((ok, no) => navigator.geolocation.getCurrentPosition(ok, no))",
     "clipboard": "navigator.clipboard.readText()",
     "midi": "navigator.requestMIDIAccess({sysex: true})",
@@ -143,20 +142,17 @@ def run(*command):
     return subprocess.run(command, capture_output=True, text=True)
 
 
-def messages(main):
-    """The program's message windows: shown, with the caption, other than the window."""
+def messages(main):  # the program's message windows: shown, with the caption, not the window
     return [w for w in xdotool("search", "--onlyvisible", "--name", CAPTION).split() if w != main]
 
 
 class CallTest(unittest.TestCase):
-    def start(self, program, **environment):
-        """The program, closed through its frame at the test's end, where it exits with 0."""
+    def start(self, program, **environment):  # closed through its frame at the end: exits 0
         dialer = Dialer(program, **environment)
         self.addCleanup(lambda: self.assertEqual(dialer.close(), 0))
         return dialer
 
-    def loaded(self, dialer):
-        """The calling page and the partner page, once both have loaded."""
+    def loaded(self, dialer):  # the calling page and the partner page, once both have loaded
         calling, partner = dialer.calling_page(), dialer.page("/partner/")
         self.addCleanup(lambda: (calling.close(), partner.close()))
         wait_for(lambda: page_loaded(calling)
@@ -246,8 +242,7 @@ class CallTest(unittest.TestCase):
         wait_for(lambda: run("pactl", "--server", pulse, "info").returncode == 0)
         self.serve(built_in_calling_page(sys.argv[1]))
         # support/browser stands in for the user's browser: it notes each address it is handed.
-        browser = os.path.join(HERE, "..", "support", "browser")
-        dialer = self.start(sys.argv[2], PATH=browser + os.pathsep + os.environ["PATH"],
+        dialer = self.start(sys.argv[2], PATH=f"{HERE}/../support/browser:{os.environ['PATH']}",
                             PULSE_SERVER=pulse, QUILLO_OPENED_FILE=handed,
                             QTWEBENGINE_CHROMIUM_FLAGS="--use-fake-device-for-media-stream")
         pages = dict(zip(("calling", "partner"), self.loaded(dialer)))
@@ -259,14 +254,13 @@ class CallTest(unittest.TestCase):
                                       f"{where}/monitor.raw")
                 dialer.click(CALL_BUTTON)
                 asked["microphone from the calling page before the press"] = ("calling", "granted")
-            for request, page, when, expected in PERMISSIONS:
-                if when == when_asked:
-                    name = f"{request} from the {page} page {when} the press"
-                    asked[name] = (page, expected)
-                    pages[page].call("Runtime.evaluate", userGesture=True, expression=(
-                        f"(window.answers = window.answers || {{}})[{name!r}] = 'waits';"
-                        f" Promise.resolve().then(() => {REQUESTS[request]}).then(() =>"
-                        f" answers[{name!r}] = 'granted', () => answers[{name!r}] = 'refused'), 1"))
+            for request, page, when, expected in (p for p in PERMISSIONS if p[2] == when_asked):
+                name = f"{request} from the {page} page {when} the press"
+                asked[name] = (page, expected)
+                pages[page].call("Runtime.evaluate", userGesture=True, expression=(
+                    f"(window.answers = window.answers || {{}})[{name!r}] = 'waits';"
+                    f" Promise.resolve().then(() => {REQUESTS[request]}).then(() =>"
+                    f" answers[{name!r}] = 'granted', () => answers[{name!r}] = 'refused'), 1"))
             time.sleep(2)
             for name, (page, expected) in asked.items():
                 self.assertEqual(pages[page].evaluate(f"answers[{name!r}]"), expected, name)
@@ -285,8 +279,7 @@ class CallTest(unittest.TestCase):
                    f"{where}/monitor.raw", "-n", "stat").stderr
         self.assertGreater(float(stat.split("Maximum amplitude:")[1].split()[0]), 0.01, "tones")
 
-        def answer_message(keys, typed=""):
-            """The open message's title, whether it is over the window, its text; typed, keys."""
+        def answer_message(keys, typed=""):  # its title, whether over the window, its text
             box = wait_for(lambda: messages(dialer.window), timeout=2)[0]
             over = run("xprop", "-id", box, "WM_TRANSIENT_FOR").stdout.split()[-1]
             owner = xdotool("getwindowname", box)
@@ -333,13 +326,10 @@ class CallTest(unittest.TestCase):
         subprocess.run(["sox", "-n", "-r", "48000", "-b", "16", "-c", "1", f"{where}/tone.wav",
                         "synth", "30", "sine", "440", "gain", "-6"], check=True)
         self.serve(os.path.join(HERE, "call_service"))
-        callee = subprocess.Popen(
-            ["chromium-headless-shell", "--no-sandbox", f"--user-data-dir={where}/callee",
-             "--autoplay-policy=no-user-gesture-required", "--allow-loopback-in-peer-connection",
-             "--disable-features=WebRtcHideLocalIpsWithMdns", f"--remote-debugging-port={port}",
-             f"http://127.0.0.1:{PORT}/index.html"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-        self.addCleanup(lambda: (os.killpg(callee.pid, signal.SIGKILL), callee.wait()))
+        self.spawn("chromium-headless-shell", "--no-sandbox", f"--user-data-dir={where}/callee",
+                   "--autoplay-policy=no-user-gesture-required", f"--remote-debugging-port={port}",
+                   "--allow-loopback-in-peer-connection", f"http://127.0.0.1:{PORT}/index.html",
+                   "--disable-features=WebRtcHideLocalIpsWithMdns")
         dialer = self.start(sys.argv[2], QTWEBENGINE_CHROMIUM_FLAGS=(
             "--use-fake-device-for-media-stream --allow-loopback-in-peer-connection"
             f" --use-file-for-fake-audio-capture={where}/tone.wav"))

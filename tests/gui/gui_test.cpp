@@ -30,8 +30,7 @@ QString Evaluate(const char* box, const QString& script) {  // its value as text
   return QTest::qWaitFor([&] { return value->has_value(); }, 5000) ? (*value)->toString() : "";
 }
 
-class Window : public ::testing::Test {  // loaded again after a Runtime test
- protected:
+struct Window : ::testing::Test {  // loaded again after a Runtime test
   void SetUp() override {
     if (!qt::LoadedWindow() || qt::LoadedWindow()->objectName() != "MainWindow")
       LoadWindow(app::MainWindow());
@@ -97,8 +96,7 @@ TEST_F(Window, FrameIconAndControlsStandWhereAndAsTheTableSays) {
     const auto& [name, kind, place, shown, focusable, caption, colour] = row;
     SCOPED_TRACE(name);
     QWidget* widget = qt::ControlWidget(name);
-    ASSERT_NE(widget, nullptr);
-    EXPECT_EQ(children.indexOf(widget), &row - kControls) << "in the window's order";
+    ASSERT_EQ(children.indexOf(widget), &row - kControls) << "in the window's order";
     EXPECT_STREQ(widget->metaObject()->className(), kind);
     EXPECT_EQ(widget->geometry(), place);
     EXPECT_EQ(widget->isVisible(), shown || kind == kBrowser);  // so that its page stays live
@@ -210,8 +208,7 @@ TEST_F(Window, BuiltInPagesLoadOfflineAndTheCallingPageStaysLive) {
     EXPECT_EQ(mapped.find(part), std::string::npos) << part;
 }
 
-class Runtime : public ::testing::Test {  // a small window of its own for each test
- protected:
+struct Runtime : ::testing::Test {  // a small window of its own for each test
   void SetUp() override {
     LoadWindow(spec_);
     ASSERT_TRUE(QTest::qWaitFor(qt::BrowserBoxesStarted, 30000));

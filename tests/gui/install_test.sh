@@ -1,28 +1,45 @@
 #!/usr/bin/env bash
-# What `cmake --install` puts in place, and with "package" the Debian package: the same files and
-# a copyright, its dependencies, no cache refreshed by hand, a call placed by the unpacked program,
-# no lintian error.   install_test.sh BUILD_DIR SOURCE_DIR [package]
+# What `cmake --install` puts in place: the program starts without the engine's libraries; its
+# module brings them, and takes the window registry and the platform's other code from the program,
+# one of each. With "package", the Debian package: the same files and a copyright, its
+# dependencies, no cache refreshed by hand, a call placed by the unpacked program, no lintian error.
+#   install_test.sh BUILD_DIR SOURCE_DIR [package]
 set -uo pipefail
 source "$(dirname "$0")/../support/program.sh"
 build=$1 source=$2 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/usr" >/dev/null || fail "cmake --install"
-[[ -x "$work/usr/bin/quillo" ]] || fail "bin/quillo is not an installed program"
+cd "$work/usr" || exit 1
+[[ -x bin/quillo ]] || fail "bin/quillo is not an installed program"
 for file in lib/quillo/quillo_engine.so \
   share/quillo/pages/{locale/cn,partner,author,profile}/index.html; do
-  [[ -e "$work/usr/$file" ]] || fail "$file is not installed"
+  [[ -e $file ]] || fail "$file is not installed"
 done
+needed() { readelf -d "$1" | awk '/NEEDED/ { print $5 }'; }
+defined() { nm -D --defined-only --demangle "$1"; }
+undefined() { nm -D --undefined-only --demangle "$1"; }
+program=bin/quillo module=lib/quillo/quillo_engine.so
+while read -r file listing pattern expected; do  # whether the file's listing shows the pattern
+  grep -qF -- "$pattern" <<<"$("$listing" "${!file}")" && got=yes || got=no
+  [[ $got == "$expected" ]] || fail "$file $listing $pattern: listed $got"
+done <<'ROWS'
+program needed WebEngine no
+module needed WebEngineCore yes
+module defined quillo_make_browser_engine yes
+module defined quillo::registry::CreateWindow no
+module undefined quillo::registry::CreateWindow yes
+program defined quillo::registry::CreateWindow yes
+program defined quillo::AutomationObject::Adopt yes
+ROWS
 for size in 128 96 72 64 48 32 24 16; do  # square, with alpha
   got=$(identify -format '%wx%h %[channels]' \
-    "$work/usr/share/icons/hicolor/${size}x${size}/apps/net.quillo.Quillo.png" 2>/dev/null)
+    "share/icons/hicolor/${size}x${size}/apps/net.quillo.Quillo.png" 2>/dev/null)
   [[ "$got" == "${size}x${size} srgba" ]] || fail "the ${size}px icon is '$got'"
 done
-desktop-file-validate "$work/usr/share/applications/net.quillo.Quillo.desktop" || fail desktop
-appstreamcli validate --no-net "$work/usr/share/metainfo/net.quillo.Quillo.metainfo.xml" ||
-  fail metainfo
+desktop-file-validate share/applications/net.quillo.Quillo.desktop || fail desktop
+appstreamcli validate --no-net share/metainfo/net.quillo.Quillo.metainfo.xml || fail metainfo
 [[ ${3:-} == package ]] || exit $status
-cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
-  { cat "$work/cpack.log"; exit 1; }
+out=$(cpack --config "$build/CPackConfig.cmake" -B "$work/out" 2>&1) || { echo "$out"; exit 1; }
 package=$(ls "$work"/out/quillo_*.deb)
 dpkg-deb -x "$package" "$work/root"
 listed() { (cd "$1" && find usr -type f | grep -v '^usr/share/doc/' | sort); }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The real program, as root and not told to turn the engine's sandbox off, closed through its
-# frame from "just shown" to "pages loaded": each run exits 0 within 5 s, no page outliving its
-# profile; the first offers no maximising, its client fixed at 344 x 252.   ... PROGRAM [RUNS]
+# The real program, as root and not told to turn the engine's sandbox off, closed through its frame
+# from "just shown" to "pages loaded": each run exits 0 within 5 s, no page outliving its profile;
+# the first offers no maximising, its client fixed at 344 x 252.   ... PROGRAM [RUNS]
 set -uo pipefail
 source "$(dirname "$0")/../support/program.sh"
 unset QTWEBENGINE_DISABLE_SANDBOX
@@ -22,8 +22,7 @@ for run in $(seq 1 "${2:-50}"); do
   fi
   sleep "$delay"
   wmctrl -c "$caption"
-  timeout 5 tail --pid="$pid" -s 0.02 -f /dev/null
-  if kill -0 "$pid" 2>/dev/null; then
+  if ! timeout 5 tail --pid="$pid" -s 0.02 -f /dev/null; then
     fail "run $run (closed ${delay}s after showing): still running 5 s after the close"
     gdb -p "$pid" -batch -ex "thread apply 1 bt" 2>/dev/null | grep "^#" | head -n 30  # main thread
     kill -9 "$pid"

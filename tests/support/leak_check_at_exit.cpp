@@ -9,10 +9,9 @@
 // Libraries stay loaded, so what only Qt's and Mesa's plugins and drivers point to is no leak.
 extern "C" int dlclose(void*) { return 0; }
 
-namespace {
-
-// The toolkit's D-Bus and X event threads free their bookkeeping as they end: wait for them.
-void WaitForToolkitThreads() {
+// The toolkit's D-Bus and X event threads free their bookkeeping as they end: waits for them.
+// Registered before main, so it runs after the toolkit's exit handlers, before the sanitizer's.
+[[maybe_unused]] static const int registered = std::atexit([] {
   for (int waited = 0; waited < 2000; ++waited, usleep(1000)) {
     bool running = false;
     std::error_code error;
@@ -23,9 +22,4 @@ void WaitForToolkitThreads() {
     }
     if (!running) return;
   }
-}
-
-// Registered before main: runs after the toolkit's exit handlers, before the sanitizer's.
-[[maybe_unused]] const int registered = std::atexit(WaitForToolkitThreads);
-
-}  // namespace
+});
