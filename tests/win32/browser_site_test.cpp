@@ -115,8 +115,7 @@ class ControlStub final : public IOleObject,
   }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
     if (cookie != 1 || !sink_) return CONNECT_E_NOCONNECTION;
-    sink_.Reset();
-    return S_OK;
+    return sink_.Reset(), S_OK;
   }
   ANSWERS(S_OK, SetHostNames(LPCOLESTR, LPCOLESTR), Update(), IsUpToDate(),
           SetExtent(DWORD, SIZEL*))
@@ -130,8 +129,7 @@ class ControlStub final : public IOleObject,
 
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
     if (window == nullptr) return E_POINTER;
-    *window = embedding_.get();
-    return *window != nullptr ? S_OK : E_FAIL;
+    return (*window = embedding_.get()) != nullptr ? S_OK : E_FAIL;
   }
   HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override {
     Record("InPlaceDeactivate");
@@ -170,7 +168,6 @@ class ControlStub final : public IOleObject,
           OnDocWindowActivate(WINBOOL), ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL),
           EnableModeless(WINBOOL))
 
-  // The one connection point, for DWebBrowserEvents2.
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
     if (point == nullptr) return E_POINTER;
     *point = iid == DIID_DWebBrowserEvents2 ? this : nullptr;
@@ -449,9 +446,8 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
       {0, L"https://example.org/p", 0x6, false}, {0, L"https://example.org/u", 0x4, false},
       {0, L"https://example.org/2", 0x2, true},
   };
-  for (const auto& [box, url, flags, older] : windowCases) {
+  for (const auto& [box, url, flags, older] : windowCases)
     EXPECT_TRUE(Stub(box).NewWindow(url, flags, older)) << box << " " << url;
-  }
   const auto opened = [&] {
     std::ifstream in(file);
     return std::string(std::istreambuf_iterator<char>(in), {});

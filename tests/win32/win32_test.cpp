@@ -401,10 +401,9 @@ constexpr Member kMembers[] = {
     {"value", DISPID_IHTMLINPUTELEMENT_VALUE, kControl}};
 
 int OnOf(const FakePage::Node& node) {
-  using Kind = FakePage::Node::Kind;
-  if (node.kind == Kind::kDocument) return kDocument;
-  if (node.kind == Kind::kEvent) return kEvent;
-  if (node.kind == Kind::kCollection) return kList;
+  if (node.kind == FakePage::Kind::kDocument) return kDocument;
+  if (node.kind == FakePage::Kind::kEvent) return kEvent;
+  if (node.kind == FakePage::Kind::kCollection) return kList;
   return node.Is({"input", "button", "textarea"}) ? kControl
          : node.Is({"select", "a", "form"})       ? kNamed
                                                   : kPlain;
@@ -429,7 +428,7 @@ class ComFace final : public IHTMLDocument {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     const bool has = iid == IID_IUnknown || iid == IID_IDispatch ||
-                     (iid == IID_IHTMLDocument && node_.kind == FakePage::Node::Kind::kDocument);
+                     (iid == IID_IHTMLDocument && node_.kind == FakePage::Kind::kDocument);
     *out = has ? static_cast<IHTMLDocument*>(this) : nullptr;
     if (has) AddRef();
     return has ? S_OK : E_NOINTERFACE;
@@ -551,8 +550,7 @@ class ComFace final : public IHTMLDocument {
     if (name == "createEvent") {
       calls.push_back("createEvent(" + text(0) + ")");
       if (text(0) != "HTMLEvents" && text(0) != "Event") return E_INVALIDARG;
-      return Answer(result,
-                    Of(page_, *page_.Make(FakePage::Node(page_, FakePage::Node::Kind::kEvent))));
+      return Answer(result, Of(page_, *page_.Make(FakePage::Node(page_, FakePage::Kind::kEvent))));
     }
     if (name == "initEvent") {
       calls.push_back("initEvent(" + text(0) + "," + truth(1) + "," + truth(2) + ")");
@@ -565,8 +563,7 @@ class ComFace final : public IHTMLDocument {
     // dispatchEvent: only an event this page made and initialised.
     const VARIANT* sent = argument(0, VT_DISPATCH);
     const auto made = std::find_if(page_.nodes_.begin(), page_.nodes_.end(), [&](auto& n) {
-      return n->kind == FakePage::Node::Kind::kEvent && sent != nullptr &&
-             n->face == V_DISPATCH(sent);
+      return n->kind == FakePage::Kind::kEvent && sent != nullptr && n->face == V_DISPATCH(sent);
     });
     const bool known = made != page_.nodes_.end();
     calls.push_back("dispatchEvent(" + (known ? (*made)->type : "?") + ")");
@@ -576,7 +573,7 @@ class ComFace final : public IHTMLDocument {
     return Answer(result, nullptr);
   }
 
-  // The member that pred picks, of those the object has in the page's mode, or nullptr.
+  // Of the members the object has in the page's mode.
   template <typename Pred>
   const Member* Find(Pred pred) const {
     for (const Member& m : kMembers) {
