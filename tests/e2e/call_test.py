@@ -1,6 +1,5 @@
 """The real program as a person drives it, read through the engine's remote debugging: Tab stops,
-the dial pad, the call button; served its calling page, presses before it loads, framework pages,
-what pages may ask and a real WebRTC call.   Usage: call_test.py PROGRAM [SERVED_PROGRAM]"""
+the dial pad, framework pages, page requests, a WebRTC call.   Usage: PROGRAM [SERVED_PROGRAM]"""
 import http.server
 import json
 import os
@@ -190,8 +189,7 @@ class CallTest(unittest.TestCase):
                 self.assertEqual((focus, page_state(calling)["value"]),
                                  ([partner_focused, False], NUMBER), f"{key} to the {control}")
             self.assertEqual(dialer.number_box(), digit, key)  # it replaced the selected text
-        # A page script takes the focus, then the window is minimised and activated again.
-        calling.evaluate(FIELD + ".focus(), 1")
+        calling.evaluate(FIELD + ".focus(), 1")  # a page script takes the focus
         dialer.key("8")
         for action in ("windowminimize", "windowactivate"):
             xdotool(action, "--sync", dialer.window)
@@ -206,8 +204,7 @@ class CallTest(unittest.TestCase):
         dialer.dial(NUMBER)
         dialer.click(CALL_BUTTON)
         dialer.click(CALL_BUTTON)
-        # The box answers after the presses in the same queue: both came while the page was held.
-        wait_for(lambda: dialer.number_box() == NUMBER)
+        wait_for(lambda: dialer.number_box() == NUMBER)  # after both presses, the page held
         self.assertIsNone(dialer.process.poll(), "the program stays up")
         server.held.set()
         calling, _ = self.loaded(dialer)
@@ -241,7 +238,6 @@ class CallTest(unittest.TestCase):
                             PULSE_RUNTIME_PATH=where))
         wait_for(lambda: run("pactl", "--server", pulse, "info").returncode == 0)
         self.serve(built_in_calling_page(sys.argv[1]))
-        # support/browser stands in for the user's browser: it notes each address it is handed.
         dialer = self.start(sys.argv[2], PATH=f"{HERE}/../support/browser:{os.environ['PATH']}",
                             PULSE_SERVER=pulse, QUILLO_OPENED_FILE=handed,
                             QTWEBENGINE_CHROMIUM_FLAGS="--use-fake-device-for-media-stream")
@@ -314,14 +310,12 @@ class CallTest(unittest.TestCase):
         self.assertEqual(calling.evaluate("window.kept"), 1, "not reloaded")
         self.assertEqual(page_state(calling)["clicks"], clicks, "the press changed nothing")
         self.assertEqual(dialer.number_box(), "+")
-        # Closing the window while a message waits.
-        pages["partner"].evaluate("setTimeout(() => confirm('关闭'))")
+        pages["partner"].evaluate("setTimeout(() => confirm('关闭'))")  # closed while it waits
         wait_for(lambda: messages(dialer.window), timeout=2)
 
     @unittest.skipIf(len(sys.argv) < 3, "no served program")
     def test_press_places_a_webrtc_call_that_carries_the_microphone(self):
-        # call_service/ calls itself in a headless Chromium, which answers and reports the loudest
-        # frequency it hears: the 440 Hz tone of the program's fake capture device.
+        # call_service/ calls itself in a headless Chromium, which reports the tone it hears.
         where, port = self.enterContext(tempfile.TemporaryDirectory()), free_port()
         subprocess.run(["sox", "-n", "-r", "48000", "-b", "16", "-c", "1", f"{where}/tone.wav",
                         "synth", "30", "sine", "440", "gain", "-6"], check=True)

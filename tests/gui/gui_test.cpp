@@ -281,8 +281,7 @@ TEST_F(Runtime, TabSkipsTheUnseenTheLoopEndsWithTheWindowExitRunsEndRoutines) {
       QTest::keyClick(QApplication::focusWidget(), key);
       EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget(to)) << from << " " << key;
     }
-  // The browser box out of sight refuses the focus even when asked for it directly.
-  QWidget* box = qt::ControlWidget("浏览框");
+  QWidget* box = qt::ControlWidget("浏览框");  // out of sight: refuses the focus, even asked
   box->setFocus(Qt::OtherFocusReason);
   for (QWidget* part : box->findChildren<QWidget*>()) part->setFocus(Qt::OtherFocusReason);
   EXPECT_EQ(QApplication::focusWidget(), qt::ControlWidget("编辑框"));

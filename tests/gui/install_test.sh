@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# What `cmake --install` puts in place: the program starts without the engine's libraries; its
-# module brings them, and takes the window registry and the platform's other code from the program,
-# one of each. With "package", the Debian package: the same files and a copyright, its
-# dependencies, no cache refreshed by hand, a call placed by the unpacked program, no lintian error.
-#   install_test.sh BUILD_DIR SOURCE_DIR [package]
+# What `cmake --install` puts in place: the program needs none of the engine's libraries; its module
+# needs them and takes the window registry and the platform's code from the program, one of each.
+# With "package", the Debian package: the same files and a copyright, its dependencies, no cache
+# refreshed by hand, a call from the unpacked program, no lintian error.   BUILD SOURCE [package]
 set -uo pipefail
 source "$(dirname "$0")/../support/program.sh"
 build=$1 source=$2 work=$(mktemp -d)
