@@ -65,9 +65,8 @@ void CheckIcons(HMODULE program) {
   const auto word = [](const BYTE* at) { return at[0] | at[1] << 8; };
   std::multiset<int> sizes;
   for (const BYTE* entry = group + 6; entry < group + 6 + 14 * word(group + 4); entry += 14) {
-    const int size = entry[0] == 0 ? 256 : entry[0];
+    const int size = *sizes.insert(entry[0] == 0 ? 256 : entry[0]);
     const std::string label = "icon image " + std::to_string(size);
-    sizes.insert(size);
     HRSRC image = FindResourceW(program, MAKEINTRESOURCEW(word(entry + 12)), MAKEINTRESOURCEW(3));
     if (!Check(image && SizeofResource(program, image) >= sizeof(BITMAPINFOHEADER),
                label + " is missing"))
