@@ -19,8 +19,7 @@ inline void PrintTo(const QColor& colour, std::ostream* out) { *out << qPrintabl
 namespace quillo {
 namespace {
 
-constexpr char kCaption[] = "Quillo BY中国人，中国范~";
-constexpr char kCalling[] = "超文本浏览框1";
+constexpr char kCaption[] = "Quillo BY中国人，中国范~", kCalling[] = "超文本浏览框1";
 using Calls = std::vector<std::vector<std::int32_t>>;
 
 QString Evaluate(const char* box, const QString& script) {  // its value as text, "" on time-out

@@ -17,18 +17,17 @@ done
 needed() { readelf -d "$1" | awk '/NEEDED/ { print $5 }'; }
 defined() { nm -D --defined-only --demangle "$1"; }
 undefined() { nm -D --undefined-only --demangle "$1"; }
-program=bin/quillo module=lib/quillo/quillo_engine.so
 while read -r file listing pattern expected; do  # whether the file's listing shows the pattern
-  grep -qF -- "$pattern" <<<"$("$listing" "${!file}")" && got=yes || got=no
+  grep -qF -- "$pattern" <<<"$("$listing" "$file")" && got=yes || got=no
   [[ $got == "$expected" ]] || fail "$file $listing $pattern: listed $got"
 done <<'ROWS'
-program needed WebEngine no
-module needed WebEngineCore yes
-module defined quillo_make_browser_engine yes
-module defined quillo::registry::CreateWindow no
-module undefined quillo::registry::CreateWindow yes
-program defined quillo::registry::CreateWindow yes
-program defined quillo::AutomationObject::Adopt yes
+bin/quillo needed WebEngine no
+lib/quillo/quillo_engine.so needed WebEngineCore yes
+lib/quillo/quillo_engine.so defined quillo_make_browser_engine yes
+lib/quillo/quillo_engine.so defined quillo::registry::CreateWindow no
+lib/quillo/quillo_engine.so undefined quillo::registry::CreateWindow yes
+bin/quillo defined quillo::registry::CreateWindow yes
+bin/quillo defined quillo::AutomationObject::Adopt yes
 ROWS
 for size in 128 96 72 64 48 32 24 16; do  # square, with alpha
   got=$(identify -format '%wx%h %[channels]' \
