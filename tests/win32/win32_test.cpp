@@ -495,19 +495,15 @@ class ComFace final : public IHTMLDocument {
     }
     if (result == nullptr) return S_OK;
     VariantInit(result);
-    if (name == "item" && std::holds_alternative<std::monostate>(*answer)) {
-      V_VT(result) = VT_NULL;
-    } else if (const auto* number = std::get_if<double>(&*answer)) {
-      V_VT(result) = VT_R8;
-      V_R8(result) = *number;
-    } else if (const auto* text = std::get_if<Text>(&*answer)) {
+    const auto put = [&](VARTYPE type) { return V_VT(result) = type, result; };
+    if (name == "item" && std::holds_alternative<std::monostate>(*answer)) put(VT_NULL);
+    if (const auto* number = std::get_if<double>(&*answer)) V_R8(put(VT_R8)) = *number;
+    if (const auto* text = std::get_if<Text>(&*answer)) {
       const std::u16string wide = TextToUtf16(*text);
-      V_VT(result) = VT_BSTR;
-      V_BSTR(result) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.c_str()),
-                                         static_cast<UINT>(wide.size()));
-    } else if (auto* node = std::get_if<FakePage::Node*>(&*answer)) {
-      Answer(result, Of(page_, **node));
+      V_BSTR(put(VT_BSTR)) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.c_str()),
+                                               static_cast<UINT>(wide.size()));
     }
+    if (auto* node = std::get_if<FakePage::Node*>(&*answer)) Answer(result, Of(page_, **node));
     return S_OK;
   }
 
