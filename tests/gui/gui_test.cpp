@@ -214,9 +214,7 @@ struct Runtime : ::testing::Test {  // a small window of its own for each test
   }
   void TearDown() override { Exit(0); }
   static EventHandler Into(Calls& calls) {
-    return [&calls](std::span<const std::int32_t> arguments) {
-      calls.emplace_back(arguments.begin(), arguments.end());
-    };
+    return [&calls](auto arguments) { calls.emplace_back(arguments.begin(), arguments.end()); };
   }
 
   Calls clicks_, created_, presses_;
