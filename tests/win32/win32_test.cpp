@@ -211,10 +211,8 @@ std::string Describe(const VARIANT& variant, FakePage& page) {
   if (type == VT_EMPTY || type == VT_NULL) return type == VT_EMPTY ? "empty" : "null";
   if (type == VT_I4) return "I4 " + std::to_string(V_I4(&variant));
   if (type == VT_R8) return "R8 " + Number(V_R8(&variant));
-  if (type == VT_DISPATCH) {
-    return V_DISPATCH(&variant) == static_cast<void*>(page.document()) ? "the document"
-                                                                       : "an object";
-  }
+  if (type == VT_DISPATCH)
+    return V_DISPATCH(&variant) == (void*)page.document() ? "the document" : "an object";
   if (type != VT_BSTR) return "type " + std::to_string(type);
   if (V_BSTR(&variant) == nullptr) return "BSTR null";
   std::string out = "BSTR";
