@@ -51,8 +51,8 @@ class OperatorEngineTest : public OnePage<::testing::TestWithParam<OperatorCase>
   int clicks(int i) { return Read("clicks[%1] || 0", i).toInt(); }
   std::vector<std::string> events(int i) {
     std::vector<std::string> events;
-    for (const QVariant& e : Read("events[%1] || []", i).toList())
-      events.push_back(e.toString().toStdString());
+    for (const QString& e : Read("events[%1] || []", i).toStringList())
+      events.push_back(e.toStdString());
     return events;
   }
 };
@@ -84,9 +84,8 @@ TEST_F(PageLookTest, FindsWhatTheInMemoryPageFinds) {
   const auto pick = [&](const auto& from) -> const auto& { return from[upTo(from.size() - 1)]; };
   for (int pageNumber = 0; pageNumber < 300; ++pageNumber) {
     std::vector<PageElement> elements(upTo(8));
-    for (PageElement& e : elements) {
+    for (PageElement& e : elements)
       e = {pick(tags), pick(types), pick(keys), pick(keys), pick(keys)};
-    }
     SCOPED_TRACE(ToHtml(elements));
     ASSERT_TRUE(page_->LoadBody(QString::fromStdString(ToHtml(elements))));
     FakePage dom(elements);
