@@ -175,14 +175,12 @@ INSTANTIATE_TEST_SUITE_P(IDispatchPage, Win32Test, ::testing::ValuesIn(OperatorC
 TEST_F(Win32Test, TheDocumentGoesWhileComIsStillInitialised) {
   for (bool copyEndsFirst : {false, true}) {
     FakePage page;
-    HWND browser = windows_.Browser(page);
-    {
-      auto op = std::make_unique<WebPageOperator>();
-      ASSERT_TRUE(op->Bind(HandleFromWindow(browser)));
-      auto copy = op->Copy();
-      if (copyEndsFirst) copy.reset();
-      op.reset();
-    }
+    auto op = std::make_unique<WebPageOperator>();
+    ASSERT_TRUE(op->Bind(HandleFromWindow(windows_.Browser(page))));
+    auto copy = op->Copy();
+    if (copyEndsFirst) copy.reset();
+    op.reset();
+    copy.reset();
     EXPECT_EQ(page.liveReferences(), 0) << copyEndsFirst;
     EXPECT_FALSE(page.releasedWithoutCom()) << copyEndsFirst;
   }
