@@ -436,7 +436,7 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
   }
   UnhookWindowsHookEx(hook);
   // New windows never open in a box: only the partner page's web addresses the user asked for
-  // (NWMF_USERINITED 0x2) go to the browser. Box (0 partner), address, flags, NewWindow2.
+  // (NWMF_USERINITED 0x2; NWMF_FIRST is 0x4) go to the browser. Box (0 partner), url, flags, old.
   const char* file = std::getenv("QUILLO_OPENED_FILE");
   ASSERT_NE(file, nullptr);
   DeleteFileA(file);
