@@ -1,4 +1,4 @@
-// A flat fake page with the by-name face and, on Windows, IDispatch's (fake_page_win32.cpp).
+// A flat fake page with the by-name face and, on Windows, IDispatch's (win32/win32_test.cpp).
 #pragma once
 
 #include <algorithm>

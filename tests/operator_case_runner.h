@@ -92,19 +92,6 @@ inline std::vector<OperatorCase> OperatorCases() {
   // clang-format on
 }
 
-// The fake page as the Windows rows hold it.
-class FakePageUnderTest {
- public:
-  explicit FakePageUnderTest(FakePage& page) : page_(page) {}
-  int IndexOf(const AutomationObject& element) { return page_.IndexOf(element); }
-  std::string value(int index) { return page_.value(index); }
-  int clicks(int index) { return page_.clicks(index); }
-  std::vector<std::string> events(int index) { return page_.events(index); }
-
- private:
-  FakePage& page_;
-};
-
 // page: the fake page or one that reads as it does (IndexOf, value, clicks, events); documentMode:
 // the Windows browser control's, for the rows it changes.
 template <typename Page>

@@ -149,8 +149,7 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
     {
       WebPageOperator op;
       ASSERT_TRUE(op.Bind(HandleFromWindow(browser)));
-      FakePageUnderTest pageUnderTest(page);
-      RunOperatorCase(GetParam(), op, pageUnderTest, mode);
+      RunOperatorCase(GetParam(), op, page, mode);
       const bool filled = GetParam().action == Action::kFillTextBox &&
                           (mode < 10 ? GetParam().belowMode10.value_or(GetParam().expected)
                                      : GetParam().expected) != -1;
