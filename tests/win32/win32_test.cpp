@@ -90,7 +90,8 @@ class HungWindow {
 class RealWindows : public WindowsUnderTest {
  public:
   HWND Make(const std::wstring& className, HWND parent = nullptr, Answer answer = {}) {
-    HWND window = MakeWindow(className, parent, answers_.emplace_back(new Answer(answer)).get());
+    HWND window = MakeWindow(className, parent,
+                             answers_.emplace_back(std::make_unique<Answer>(answer)).get());
     if (parent == nullptr) windows_.emplace_back(window);  // children go with it
     return window;
   }
@@ -103,7 +104,8 @@ class RealWindows : public WindowsUnderTest {
 
   std::int32_t Make(const char* className, std::int32_t parent, Reply reply) override {
     if (reply == Reply::kHung) {
-      return HandleFromWindow(hung_.emplace_back(new HungWindow({&first_}))->get());
+      return HandleFromWindow(
+          hung_.emplace_back(std::make_unique<HungWindow>(Answer{&first_}))->get());
     }
     FakePage* page = reply == Reply::kFirstPage    ? &first_
                      : reply == Reply::kSecondPage ? &second_
@@ -244,51 +246,37 @@ TEST_F(Win32Test, VariantsCrossIntoValuesAndBack) {
   document->AddRef();  // for the two rows that hold it, which are cleared
   document->AddRef();
   LONG answer = 42;
+  // clang-format off
   std::pair<VARIANT, const char*> in[] = {
-      {Made(VT_I1, -5), "-5"},
-      {Made(VT_UI1, 200), "200"},
-      {Made(VT_I2, -300), "-300"},
-      {Made(VT_UI2, 65535), "65535"},
-      {Made(VT_I4, -7e4), "-70000"},
-      {Made(VT_UI4, 4e9), "4000000000"},
-      {Made(VT_I8, -0x1p40), "-1099511627776"},
-      {Made(VT_INT, 7), "7"},
-      {Made(VT_UI8, 0x1p53), "9007199254740992"},
-      {Made(VT_UINT, 8), "8"},
-      {Made(VT_R4, 1.5), "1.5"},
-      {Made(VT_R8, 0.1), "0.1"},
-      {Made(VT_CY, 1.2345), "1.2345"},
-      {Made(VT_DECIMAL, 2.5), "2.5"},
-      {Made(VT_BOOL, -1), "1"},
-      {Made(VT_BOOL, 0), "0"},
-      {Made(VT_DATE, 1), "rejected"},
-      {Holding(VT_EMPTY, nullptr), "nothing"},
-      {Holding(VT_NULL, nullptr), "nothing"},
-      {Holding(VT_BSTR, SysAllocString(L"\u62E8\u53F7")), "text \xB2\xA6\xBA\xC5"},
-      {Holding(VT_BSTR, nullptr), "text "},
-      {Holding(VT_DISPATCH, document), "the document"},
+      {Made(VT_I1, -5), "-5"},                    {Made(VT_UI1, 200), "200"},
+      {Made(VT_I2, -300), "-300"},                {Made(VT_UI2, 65535), "65535"},
+      {Made(VT_I4, -7e4), "-70000"},              {Made(VT_UI4, 4e9), "4000000000"},
+      {Made(VT_INT, 7), "7"},                     {Made(VT_I8, -0x1p40), "-1099511627776"},
+      {Made(VT_UINT, 8), "8"},                    {Made(VT_UI8, 0x1p53), "9007199254740992"},
+      {Made(VT_R4, 1.5), "1.5"},                  {Made(VT_R8, 0.1), "0.1"},
+      {Made(VT_CY, 1.2345), "1.2345"},            {Made(VT_DECIMAL, 2.5), "2.5"},
+      {Made(VT_BOOL, -1), "1"},                   {Made(VT_BOOL, 0), "0"},
+      {Made(VT_DATE, 1), "rejected"},             {Holding(VT_EMPTY, nullptr), "nothing"},
+      {Holding(VT_NULL, nullptr), "nothing"},     {Holding(VT_BSTR, nullptr), "text "},
+      {Holding(VT_DISPATCH, nullptr), "nothing"}, {Holding(VT_DISPATCH, document), "the document"},
       {Holding(VT_UNKNOWN, document), "the document"},
-      {Holding(VT_DISPATCH, nullptr), "nothing"},
+      {Holding(VT_BSTR, SysAllocString(L"\u62E8\u53F7")), "text \xB2\xA6\xBA\xC5"},
       {Holding(VT_ERROR, nullptr, DISP_E_PARAMNOTFOUND), "rejected"},
-      {Holding(VT_BYREF | VT_I4, &answer), "42"},
-  };
+      {Holding(VT_BYREF | VT_I4, &answer), "42"}};
+  // clang-format on
   for (auto& [variant, expected] : in) {
     EXPECT_EQ(Describe(win32::ValueFromVariant(variant), page), expected) << V_VT(&variant);
     VariantClear(&variant);
   }
+  // clang-format off
   const std::pair<Value, const char*> out[] = {
-      {Value(), "empty"},
-      {3.0, "I4 3"},
-      {-2147483648.0, "I4 -2147483648"},
-      {2147483648.0, "R8 2147483648"},
-      {2.5, "R8 2.5"},
-      {std::nan(""), "R8 nan"},
-      {Text("\xB2\xA6\xBA\xC5"), "BSTR 62e8 53f7"},
-      {Text(), "BSTR"},
-      {AutomationObject(), "null"},
-      {win32::WrapUnknown(document), "the document"},
-      {page.Document(), "refused"},  // the fake page's own object, of another backend
-  };
+      {Value(), "empty"},                         {3.0, "I4 3"},
+      {-2147483648.0, "I4 -2147483648"},          {2147483648.0, "R8 2147483648"},
+      {2.5, "R8 2.5"},                            {std::nan(""), "R8 nan"},
+      {Text("\xB2\xA6\xBA\xC5"), "BSTR 62e8 53f7"}, {Text(), "BSTR"},
+      {AutomationObject(), "null"},               {win32::WrapUnknown(document), "the document"},
+      {page.Document(), "refused"}};  // the fake page's own object, of another backend
+  // clang-format on
   for (const auto& [value, expected] : out) {
     win32::ScopedVariant variant;
     const bool crossed = win32::VariantFromValue(value, *variant.get());
