@@ -154,16 +154,14 @@ TEST_F(Window, LinksOpenTheirPagesInTheUsersBrowserAndShowTheyWereVisited) {
 
 TEST_F(Window, DialPadKeysGoAtTheVeryEndKeepingTheSelection) {
   auto* number = qobject_cast<QLineEdit*>(qt::ControlWidget("编辑框1"));
+  // clang-format off
   const std::tuple<QString, int, int, QString, QString> rows[] = {
-      {"", 0, 0, "138", "138"},
-      {"8613", 0, 0, "+", "8613+"},
-      {"+86", 0, 0, "+1+", "+86+1+"},
-      {"abc", 0, 0, "5", "abc5"},
-      {"138 0013-", 0, 0, "9", "138 0013-9"},
-      {"12345", 1, 2, "5", "123455"},
+      {"", 0, 0, "138", "138"},                {"8613", 0, 0, "+", "8613+"},
+      {"+86", 0, 0, "+1+", "+86+1+"},          {"abc", 0, 0, "5", "abc5"},
+      {"138 0013-", 0, 0, "9", "138 0013-9"},  {"12345", 1, 2, "5", "123455"},
       {"", 0, 0, "1234567890*#+", "1234567890*#+"},
-      {"", 0, 0, QString(200, u'0'), QString(200, u'0')},
-  };
+      {"", 0, 0, QString(200, u'0'), QString(200, u'0')}};
+  // clang-format on
   for (const auto& [typed, from, length, keys, expected] : rows) {
     number->clear();
     number->activateWindow();
