@@ -83,19 +83,15 @@ class ControlStub final : public IOleObject,
     site = win32::ComPtr<IOleClientSite>::Share(client);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Close(DWORD) override {
-    Record("Close");
-    return InPlaceDeactivate();
-  }
+  HRESULT STDMETHODCALLTYPE Close(DWORD) override { return Record("Close"), InPlaceDeactivate(); }
   HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND parent,
                                    LPCRECT) override {
     Record("DoVerb");
     if (!inPlaceSite_) {  // in place first, in a window of the site's
       auto place = site.As<IOleInPlaceSite>(IID_IOleInPlaceSite);
       HWND window = nullptr;
-      if (!place || place->CanInPlaceActivate() != S_OK || FAILED(place->GetWindow(&window))) {
+      if (!place || place->CanInPlaceActivate() != S_OK || FAILED(place->GetWindow(&window)))
         return E_FAIL;
-      }
       place->OnInPlaceActivate();
       win32::ComPtr<IOleInPlaceUIWindow> ui;
       RECT position{}, clip{};
@@ -159,9 +155,8 @@ class ControlStub final : public IOleObject,
     }
     const DWORD modifiers = (shift ? 1 : 0) | (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
                             (GetKeyState(VK_MENU) < 0 ? 4 : 0);
-    if (auto control = site.As<IOleControlSite>(IID_IOleControlSite)) {
+    if (auto control = site.As<IOleControlSite>(IID_IOleControlSite))
       control->TranslateAccelerator(message, modifiers);
-    }
     return message->wParam == VK_TAB ? S_OK : S_FALSE;
   }
   ANSWERS(S_OK, SetObjectRects(LPCRECT, LPCRECT), OnFrameWindowActivate(WINBOOL),
@@ -176,9 +171,8 @@ class ControlStub final : public IOleObject,
   HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
     if (sink == nullptr || cookie == nullptr) return E_POINTER;
     *cookie = 1;
-    return sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(sink_.Out())) == S_OK
-               ? S_OK
-               : CONNECT_E_CANNOTCONNECT;
+    sink_ = win32::ComPtr<IUnknown>::Share(sink).As<IDispatch>(IID_IDispatch);
+    return sink_ ? S_OK : CONNECT_E_CANNOTCONNECT;
   }
   ANSWERS(E_NOTIMPL, EnumConnectionPoints(IEnumConnectionPoints**), GetConnectionInterface(IID*),
           GetConnectionPointContainer(IConnectionPointContainer**),
@@ -364,8 +358,7 @@ TEST_F(BrowserSiteTest, TabAndFocusGoRoundTheWindowThroughABox) {
   }
 }
 
-// Notes what a message box showed as it opened (title, owner, text, buttons) and presses the
-// button.
+// Notes a message box as it opens (title, owner, text, buttons), then presses the button.
 struct {
   std::string seen;
   HWND owner;

@@ -305,8 +305,7 @@ class AllocationSpy final : public IMallocSpy {
   }
   void STDMETHODCALLTYPE PostFree(WINBOOL) override {}
   SIZE_T STDMETHODCALLTYPE PreRealloc(void* block, SIZE_T size, void** out, WINBOOL) override {
-    *out = block;
-    return size;
+    return *out = block, size;
   }
   void* STDMETHODCALLTYPE PostRealloc(void* block, WINBOOL) override { return block; }
   void* STDMETHODCALLTYPE PreGetSize(void* block, WINBOOL) override { return block; }
@@ -440,9 +439,8 @@ class ComFace final : public IHTMLDocument {
     const Member* member = Find([&](const Member& m) { return static_cast<DISPID>(m.id) == id; });
     if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
     const std::string name = member->name;
-    if (name == "ownerDocument" || name.find("Event") != std::string::npos) {
+    if (name == "ownerDocument" || name.find("Event") != std::string::npos)
       return InvokeEvent(name, flags, *parameters, result);
-    }
     std::vector<Value> arguments;
     for (UINT i = parameters->cArgs; i > 0; --i) {  // they come last first
       const VARIANT& a = parameters->rgvarg[i - 1];
