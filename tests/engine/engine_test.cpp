@@ -32,12 +32,11 @@ class OnePage : public Base {
   static QVariant Read(const char* script, int i) {
     return page_->Evaluate(QString::fromLatin1(script).arg(i));
   }
-  static QString State(int count) {
-    return Read(
-               "[...Array(%1).keys()].map((i) => ((document.querySelector(`[data-index='${i}']`)"
-               " || {}).value || '') + '/' + (clicks[i] || 0)).join(' ')",
-               count)
-        .toString();
+  static QString State(int count) {  // each element's "value/clicks"
+    const char* script =
+        "[...Array(%1).keys()].map((i) => ((document.querySelector("
+        "`[data-index='${i}']`) || {}).value || '') + '/' + (clicks[i] || 0))";
+    return Read(script, count).toStringList().join(u' ');
   }
   static inline std::unique_ptr<EnginePage> page_;
 };
@@ -127,10 +126,9 @@ TEST_F(PageLookTest, LookReadsAsThePageReads) {
   std::vector<std::string> reads[2];
   for (int at = 0; at < 22; ++at) {  // first all from the look, then from the page
     const AutomationObject element = (at < 11 ? looked : all).CallObject("item", at % 11 * 1.0);
-    for (const char* name : {"type", "name", "id", "title"}) {
+    for (const char* name : {"type", "name", "id", "title"})
       reads[at / 11].push_back(element.GetText(name) +
                                (element.GetObject(name).IsEmpty() ? "" : "|o"));
-    }
   }
   EXPECT_EQ(reads[0], reads[1]);
   for (const bool call : {false, true}) {  // our own write or call: reads come from the page
