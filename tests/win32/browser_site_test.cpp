@@ -395,8 +395,7 @@ TEST_F(BrowserSiteTest, AnswersTheControlAsAHost) {
   const auto messages = Stub(0).site.As<IDocHostShowUI>(IID_IDocHostShowUI);
   ASSERT_TRUE(ui && commands && messages);
   for (ULONG size : {ULONG{sizeof(DOCHOSTUIINFO)}, ULONG{0}}) {  // host information: flat
-    DOCHOSTUIINFO info{};
-    info.cbSize = size;
+    DOCHOSTUIINFO info{size, 0, 0, nullptr, nullptr};
     EXPECT_EQ(ui->GetHostInfo(&info), S_OK) << size;
     const DWORD flat = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE;
     EXPECT_EQ(info.dwFlags & flat, flat) << size;

@@ -147,10 +147,9 @@ TEST_P(Win32Test, FindsFillsAndClicksTheExpectedElement) {
   for (int mode = 7; mode <= 11; ++mode) {
     SCOPED_TRACE("document mode " + std::to_string(mode));
     FakePage page(GetParam().page, mode);
-    HWND browser = windows_.Browser(page);
     {
       WebPageOperator op;
-      ASSERT_TRUE(op.Bind(HandleFromWindow(browser)));
+      ASSERT_TRUE(op.Bind(HandleFromWindow(windows_.Browser(page))));
       RunOperatorCase(GetParam(), op, page, mode);
       const bool filled = GetParam().action == Action::kFillTextBox &&
                           (mode < 10 ? GetParam().belowMode10.value_or(GetParam().expected)
@@ -324,10 +323,8 @@ class AllocationSpy final : public IMallocSpy {
 TEST_F(Win32Test, MembersThePageRejectsOrLacksFailQuietly) {
   FakePage page({{"input", "text", "n", "i", "t"}});
   page.Reject("title");
-  const AutomationObject element = win32::WrapUnknown(page.document())
-                                       .GetObject("body")
-                                       .GetObject("all")
-                                       .CallObject("item", 0.0);
+  const AutomationObject body = win32::WrapUnknown(page.document()).GetObject("body");
+  const AutomationObject element = body.GetObject("all").CallObject("item", 0.0);
   ASSERT_EQ(page.IndexOf(element), 0);
   Dispatch& object = *element.get();
   const Value x(Text("x"));
