@@ -25,9 +25,8 @@ struct PageElement {
 inline std::string ToHtml(const std::vector<PageElement>& elements) {
   auto attribute = [](const char* name, const std::string& value) {
     std::string escaped;
-    for (char c : value) {
+    for (char c : value)
       escaped += c == '&' ? "&amp;" : c == '"' ? "&quot;" : c == '<' ? "&lt;" : std::string(1, c);
-    }
     return value.empty() ? std::string() : " " + std::string(name) + "=\"" + escaped + "\"";
   };
   std::string html;
@@ -120,9 +119,8 @@ class FakePage {
   int IndexOf(const AutomationObject& object) const {  // of either face; -1 for no element
     for (const Node* element : elements_) {
 #ifdef _WIN32
-      if (element->face != nullptr && win32::DispatchOf(object) == element->face) {
+      if (element->face != nullptr && win32::DispatchOf(object) == element->face)
         return element->index;
-      }
 #endif
       if (object.get() == element) return element->index;
     }
@@ -140,9 +138,8 @@ class FakePage {
   std::optional<Answer> Get(Node& node, std::string_view name) {
     if (Rejects(name)) return std::nullopt;
     if (node.kind == Kind::kDocument && name == "body") return body_;
-    if (node.kind == Kind::kCollection && name == "length") {
+    if (node.kind == Kind::kCollection && name == "length")
       return lengthOverride_.value_or(static_cast<double>(Attached(node.tag).size()));
-    }
     if (node.kind != Kind::kElement) return std::nullopt;
     const PageElement& data = node.data;
     if (name == "type") {  // as browsers report it: lower case, else the tag's default
@@ -156,9 +153,8 @@ class FakePage {
       if (data.tag == "textarea") return Text("textarea");
       return std::nullopt;
     }
-    if (name == "name" && node.Is({"input", "button", "textarea", "select", "a", "form"})) {
+    if (name == "name" && node.Is({"input", "button", "textarea", "select", "a", "form"}))
       return Text(data.name);
-    }
     if (name == "id") return Text(data.id);
     if (name == "title") return Text(data.title);
     if (name == "value" && node.Is({"input", "button", "textarea"})) return Text(node.value);
@@ -220,9 +216,8 @@ class FakePage {
 #ifdef _WIN32
     APTTYPE type{};
     APTTYPEQUALIFIER qualifier{};
-    if (live_ == 0 && CoGetApartmentType(&type, &qualifier) == CO_E_NOTINITIALIZED) {
+    if (live_ == 0 && CoGetApartmentType(&type, &qualifier) == CO_E_NOTINITIALIZED)
       releasedWithoutCom_ = true;
-    }
 #endif
   }
   bool Rejects(std::string_view name) {
@@ -239,9 +234,8 @@ class FakePage {
   }
   std::vector<Node*> Attached(std::string_view tag) const {
     std::vector<Node*> out;
-    for (Node* element : elements_) {
+    for (Node* element : elements_)
       if (element->attached && (tag.empty() || element->data.tag == tag)) out.push_back(element);
-    }
     return out;
   }
 

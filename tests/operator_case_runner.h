@@ -107,16 +107,14 @@ void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, Page& page,
   std::vector<std::pair<std::int64_t, std::vector<std::string>>> turns, turnsTaken;
   if (fills) turns.emplace_back(100, told);
   SetProcessPendingMessagesHook([&](std::chrono::milliseconds time) {
-    if (time.count() != 0) {
+    if (time.count() != 0)
       turnsTaken.emplace_back(time.count(), fills ? page.events(expected) : told);
-    }
   });
   std::int32_t position = 0;
   int found = expected;
   for (int i = 0; i < static_cast<int>(c.page.size()); ++i) values.push_back(page.value(i));
-  if (c.action == kFindFormElement) {
+  if (c.action == kFindFormElement)
     found = page.IndexOf(op.FindFormElement(c.text, c.key, c.skip, position));
-  }
   if (c.action == kFindTextBox) found = page.IndexOf(op.FindTextBox(c.key, c.skip));
   if (c.action == kFindButton) found = page.IndexOf(op.FindButton(c.key, c.skip));
   const bool done = c.action == kFillTextBox   ? op.FillTextBox(c.key, c.text, c.skip)
@@ -125,13 +123,12 @@ void RunOperatorCase(const OperatorCase& c, WebPageOperator& op, Page& page,
   SetProcessPendingMessagesHook({});
   EXPECT_EQ(std::tuple(found, done, position, turnsTaken),
             std::tuple(expected, expected != -1, c.position, turns));
-  for (int i = 0; i < static_cast<int>(c.page.size()); ++i) {
+  for (int i = 0; i < static_cast<int>(c.page.size()); ++i)
     EXPECT_EQ(std::tuple(page.value(i), page.clicks(i), page.events(i)),
               std::tuple(i == expected && fills ? c.text : values[i],
                          i == expected && c.action == kClickButton ? 1 : 0,
                          i == expected && fills ? told : std::vector<std::string>()))
         << "element " << i;
-  }
 }
 
 }  // namespace quillo::testing
