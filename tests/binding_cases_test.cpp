@@ -70,9 +70,8 @@ TEST_P(BindCaseTest, BindsTheDocumentWindowTheLayoutHolds) {
   const BindCase& c = GetParam();
   const std::unique_ptr<WindowsUnderTest> windows = MakeWindowsUnderTest();
   std::vector<std::int32_t> made;
-  for (const LayoutWindow& w : c.windows) {
+  for (const LayoutWindow& w : c.windows)
     made.push_back(windows->Make(w.className, w.parent < 0 ? 0 : made[w.parent], w.reply));
-  }
   const bool live = c.target >= 0;
   const std::int32_t target = live                      ? made[c.target]
                               : c.target == kDeadWindow ? windows->Destroyed()

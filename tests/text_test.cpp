@@ -69,9 +69,8 @@ TEST(TextTest, FindText) {
       {"button|submit|reset", "button", 0}, {"text|password|file", "", -1},
       {"", "a", -1},                        {"context", "text", 3}};
   // clang-format on
-  for (const auto& [haystack, needle, position] : rows) {
+  for (const auto& [haystack, needle, position] : rows)
     EXPECT_EQ(FindText(haystack, needle), position) << haystack << " / " << needle;
-  }
 }
 
 }  // namespace

@@ -44,7 +44,6 @@ TEST(WindowRulesTest, PlacementDecidesWhatTheUserCanSeeAndReach) {
 
 TEST(WindowRulesTest, TabStepWrapsRoundAndPassesOverWhatRefuses) {
   const auto allBut1 = [](std::size_t i) { return i != 1; };
-  // (count, from, backwards) -> to
   // clang-format off
   using Index = std::optional<std::size_t>;
   using Step = std::tuple<std::size_t, Index, bool, Index>;
@@ -59,7 +58,6 @@ TEST(WindowRulesTest, TabStepWrapsRoundAndPassesOverWhatRefuses) {
 }
 
 TEST(WindowRulesTest, AddressesSplitIntoBuiltInPagesAndQueries) {
-  // address -> built in, path, query
   using Split = std::tuple<const char*, bool, const char*, std::optional<std::string_view>>;
   // clang-format off
   for (const auto& [address, builtIn, path, query] :
@@ -78,18 +76,15 @@ TEST(WindowRulesTest, AddressesSplitIntoBuiltInPagesAndQueries) {
 }
 
 TEST(WindowRulesTest, ModifiersLinksBoxesAndEvents) {
-  for (int mask = 0; mask < 8; ++mask) {  // Ctrl 1, Shift 2, Alt 4
+  for (int mask = 0; mask < 8; ++mask)  // Ctrl 1, Shift 2, Alt 4
     EXPECT_EQ(ModifierMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0), mask);
-  }
   // A link shows hover over visited over normal; it opens only with a caption and a target.
   const LinkColours colours{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
   for (const auto& [hovered, visited, red] :
-       {std::tuple(false, false, 1), {false, true, 3}, {true, false, 2}, {true, true, 2}}) {
+       {std::tuple(false, false, 1), {false, true, 3}, {true, false, 2}, {true, true, 2}})
     EXPECT_EQ(LinkColour(colours, hovered, visited).red, red) << hovered << visited;
-  }
-  for (const auto& [caption, target] : {std::pair("", "t"), {"c", ""}, {"", ""}, {"c", "t"}}) {
+  for (const auto& [caption, target] : {std::pair("", "t"), {"c", ""}, {"", ""}, {"c", "t"}})
     EXPECT_EQ(LinkOpens(std::string_view(caption), std::string_view(target)), *caption && *target);
-  }
   // A browser box's role: (shown, call button) -> calling, own profile, hands to the browser.
   // clang-format off
   for (const auto& [shown, button, calling, ownProfile, handsOn] :
@@ -131,9 +126,8 @@ TEST(WindowRulesTest, OnlyWebAddressesGoToTheBrowser) {
       {u"javascript:alert(1)", false}, {u"mailto:a@b", false}, {u"", false},
       {u"ftp://http://a", false}, {u"http://https://", true}};
   // clang-format on
-  for (const auto& [address, web] : rows) {
+  for (const auto& [address, web] : rows)
     EXPECT_EQ(IsWebAddress(address), web) << std::string(address.begin(), address.end());
-  }
   EXPECT_TRUE(IsWebAddress(std::string_view("https://a")));
 }
 
