@@ -292,7 +292,7 @@ TEST(WindowRegistryTest, SendMessageTimeoutLeavesReplyAloneWithoutAnswer) {
   }
 }
 
-TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAndAnswersOnce) {
+TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAnswersOnceAndUnclaimedAreForgotten) {
   FakePage dom;
   const IID other = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
   {
@@ -310,18 +310,13 @@ TEST(WindowRegistryTest, ObjectFromLresultChecksInterfaceAndAnswersOnce) {
     EXPECT_EQ(ObjectFromLresult(result, IID_IHTMLDocument, 0, nullptr), E_POINTER);
   }
   EXPECT_EQ(dom.liveReferences(), 0);
-}
-
-TEST(WindowRegistryTest, UnclaimedResultsAreNotKeptForever) {
-  FakePage dom;
   for (int i = 0; i < 100; ++i) registry::LresultFromObject(dom.Document());
   EXPECT_LE(dom.liveReferences(), 16);
   registry::ForgetUnclaimedResults();
   EXPECT_EQ(dom.liveReferences(), 0);
 }
 
-// The Bind table's windows, in the registry.
-class RegistryWindows : public WindowsUnderTest {
+class RegistryWindows : public WindowsUnderTest {  // the Bind table's windows, in the registry
  public:
   std::int32_t Make(const char* className, std::int32_t parent, Reply reply) override {
     registry::MessageHandler handler;
