@@ -19,8 +19,7 @@ snapshot() {
 }
 # start_and_close WHAT EXE: closed through its frame, EXE ends with 0 (start /wait tells).
 start_and_close() {
-  QUILLO_WINE_TIMEOUT=120 "$run" "$work" start /wait /unix "$2" &
-  local program=$!
+  QUILLO_WINE_TIMEOUT=120 "$run" "$work" start /wait /unix "$2" & local program=$!
   wait_for_window "$caption" $program || fail "$1: the window did not appear"
   wmctrl -c "$caption"
   wait $program || fail "$1: the program exited with code $? after its window was closed"
