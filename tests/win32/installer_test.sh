@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # The installer's round trip under Wine in a fresh prefix, inside x_session.sh: installer_test.sh
-# WORK_DIR PACKAGES_DIR WINE_RUN (PACKAGES_DIR/old: an older version's). Upgrade, installed
-# files and entries, the program runs, uninstall leaves the prefix as it was; the archive runs.
+# WORK_DIR PACKAGES_DIR WINE_RUN (PACKAGES_DIR/old: an older version's, upgraded from).
 set -uo pipefail
 source "$(dirname "$0")/../support/program.sh"
 work=$1 packages=$2 run=$3 version=1.0.0

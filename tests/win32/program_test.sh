@@ -49,7 +49,6 @@ for dpi in 96 144; do
   grep -q 'share/quillo/pages/author/index.html' "$browser/opened" 2>/dev/null ||
     fail "at $dpi DPI the link opened '$(cat "$browser/opened" 2>/dev/null)'"
   [[ $dpi == 96 ]] && import -window root "$build/quillo-wine.png"
-  # Closed through its frame, the program ends with code 0.
   wmctrl -c "$caption"
   wait $program || fail "the program exited with code $? after its window was closed"
 done
