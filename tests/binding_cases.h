@@ -10,8 +10,7 @@ namespace quillo::testing {
 
 // How a window answers the document request; a hung one never does.
 enum class Reply { kNothing, kFirstPage, kSecondPage, kNoObject, kHung };
-// The pages a bound operator may hold.
-enum class Held { kNone, kFirstPage, kSecondPage, kPageBefore };
+enum class Held { kNone, kFirstPage, kSecondPage, kPageBefore };  // what a bound operator holds
 
 class WindowsUnderTest {
  public:

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWindow>
 #include <limits>
 #include <optional>
 #include <random>
@@ -308,7 +307,7 @@ TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
   ASSERT_TRUE(page.LoadBody(QStringLiteral("<input id=\"phone-number\">")));
   QPushButton dial(QStringLiteral("拨号"));
   dial.show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return dial.windowHandle()->isExposed(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dial));
   QTest::qWait(300);  // the window manager places it
   bool pressing = false;
   int clicks[2] = {0, 0};  // after the press, inside it
