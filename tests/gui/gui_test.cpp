@@ -309,8 +309,7 @@ TEST(Addresses, BuiltInPagesLieBelowThePagesFolderAndOthersStayAsTheyAre) {
     EXPECT_EQ(qt::ResolveAddress(address).toString(), expected) << address;
 }
 
-// Run alone (gui.startup): the window manager closes the window as its close button does; the
-// operator lives once, the end routine runs once, after the loop returned, with services working.
+// Run alone (gui.startup): the window manager closes the window as its close button does.
 TEST(StartUp, ClosingTheWindowEndsTheProgramCleanlyAndOnce) {
   if (QCoreApplication::instance() != nullptr) GTEST_SKIP() << "needs a process of its own";
   const int initialised = registry::CoInitializeCount();
