@@ -88,7 +88,6 @@ class EnginePage {
                "setTimeout(() => { const end = Date.now() + %1; while (Date.now() < end) {} }, 0);")
         .arg(ms < 0 ? QStringLiteral("Infinity") : QString::number(ms));
   }
-  void KeepBusy(int ms) { Evaluate(BusyScript(ms) + QStringLiteral(" 1")); }
   void KillRenderer() {  // as a crash would; never pid 0, the whole process group
     if (const qint64 pid = box_->page()->renderProcessPid(); pid > 0)
       kill(static_cast<pid_t>(pid), SIGKILL);
@@ -99,13 +98,6 @@ class EnginePage {
   std::unique_ptr<QWidget> window_;
   qt::BrowserBox* box_ = nullptr;  // owned by window_
 };
-
-// The data-index of the element an object refers to; -1 for no object, -2 for none.
-inline int IndexOf(const AutomationObject& element) {
-  if (element.IsEmpty()) return -1;
-  const Text index = element.GetObject("dataset").GetText("index");
-  return index.empty() ? -2 : static_cast<int>(TextToNumber(index));
-}
 
 // One page for a whole benchmark, made on first use; released before the application goes.
 inline std::unique_ptr<EnginePage> sharedPage;

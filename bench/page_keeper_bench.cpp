@@ -24,10 +24,7 @@ QString WritePage(bool spin) {
   const QString path = dir.filePath(QStringLiteral("calling.html"));
   QFile file(path);
   file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-  file.write(
-      "<!doctype html><meta charset=\"utf-8\"><input id=\"phone-number\">"
-      "<input type=\"button\" id=\"ext-gen69\">");
-  if (spin) file.write("<script>setTimeout(() => { for (;;) {} }, 0);</script>");
+  file.write(EnginePage::CallingPage(spin ? EnginePage::BusyScript(-1) : QString()).toUtf8());
   return path;
 }
 

@@ -23,6 +23,15 @@ namespace {
 
 const auto kRowName = [](const auto& row) { return std::string(row.param.name); };
 
+// The data-index of the element an object refers to; -1 for no object, -2 for none.
+int IndexOf(const AutomationObject& element) {
+  if (element.IsEmpty()) return -1;
+  const Text index = element.GetObject("dataset").GetText("index");
+  return index.empty() ? -2 : static_cast<int>(TextToNumber(index));
+}
+
+void KeepBusy(EnginePage& page, int ms) { page.Evaluate(EnginePage::BusyScript(ms) + " 1"); }
+
 template <typename Base>
 class OnePage : public Base {
  protected:
@@ -217,7 +226,7 @@ class HostilePageTest : public ::testing::Test {
 TEST_F(HostilePageTest, BoxThatGoesDuringARequestEndsItQuietly) {
   ASSERT_TRUE(page_->Load(EnginePage::CallingPage()));
   const std::int32_t box = page_->box().registryHandle();
-  page_->KeepBusy(3000);
+  KeepBusy(*page_, 3000);
   QTimer::singleShot(300, [this] { page_.reset(); });  // while the request waits on the page
   EXPECT_FALSE(op_.Bind(box));
   ASSERT_EQ(page_, nullptr);
@@ -226,7 +235,7 @@ TEST_F(HostilePageTest, BoxThatGoesDuringARequestEndsItQuietly) {
 
 TEST_F(HostilePageTest, RendererKilledDuringPressFailsQuietlyAndReloadRecovers) {
   ASSERT_TRUE(LoadInputs(300));
-  page_->KeepBusy(500);
+  KeepBusy(*page_, 500);
   QTimer::singleShot(30, [this] { page_->KillRenderer(); });
   const Pressed killed = page_->Press(op_);
   EXPECT_FALSE(killed.filled && killed.clicked);
@@ -314,7 +323,7 @@ TEST(UserInputDuringWaitTest, ClickIsHeldUntilThePressHasEnded) {
   QObject::connect(&dial, &QPushButton::clicked, [&] { ++clicks[pressing ? 1 : 0]; });
   WebPageOperator op;
   ASSERT_TRUE(op.Bind(page.box().registryHandle()));
-  page.KeepBusy(600);
+  KeepBusy(page, 600);
   QTimer::singleShot(100, [&] {
     const QPoint at = dial.mapToGlobal(dial.rect().center());
     QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(at.x()),
